@@ -1,0 +1,1 @@
+# Sources of src/cooc, appended to vocs_core.

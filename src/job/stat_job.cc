@@ -1,0 +1,337 @@
+#include "job/stat_job.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "freq/stat_task.h"
+#include "platform/env.h"
+#include "platform/mbcs.h"
+#include "platform/path_style.h"
+#include "vocs/errors.h"
+
+namespace vocs {
+
+namespace {
+
+// Source contents double as the read buffer of readField, so they start with
+// room for a typical field value.
+constexpr size_t kMinContentSize = 8192;
+constexpr size_t kWorkBufferSize = 102400;
+constexpr size_t kReadSlack = 1024;
+
+bool IsEmpty(const char* text) { return text == nullptr || text[0] == '\0'; }
+
+bool HasTextSuffix(std::string_view name) {
+  return name.size() > 4 && EqualsIgnoreCaseMbcs(name.substr(name.size() - 4), ".txt");
+}
+
+}  // namespace
+
+StatJob::StatJob() : workBuffer_(kWorkBufferSize, '\0') { sources_.reserve(5); }
+
+StatJob::~StatJob() { CloseQuery(); }
+
+bool StatJob::AddFieldSource(const char* name, int32_t mode, const char* mode_text) {
+  if (IsEmpty(name)) {
+    errorCode_ = VOCS_E_NO_SOURCE;
+    return false;
+  }
+  for (const StatSource& source : sources_) {
+    if (source.kind != kFile && EqualsIgnoreCaseMbcs(source.name, name)) {
+      errorCode_ = VOCS_E_REPEATED_NAME;
+      return false;
+    }
+  }
+  StatSource source;
+  source.name = name;
+  source.kind = kField;
+  source.mode = mode;
+  source.modeText = mode_text != nullptr ? mode_text : "";
+  sources_.push_back(std::move(source));
+  return true;
+}
+
+bool StatJob::AddBufferSource(const char* text, int32_t length, int32_t mode,
+                              const char* mode_text) {
+  if (IsEmpty(text) || length == 0) {
+    errorCode_ = VOCS_E_BAD_ARGUMENT;
+    return false;
+  }
+  StatSource source;
+  source.kind = kBuffer;
+  source.mode = mode;
+  source.modeText = mode_text != nullptr ? mode_text : "";
+  if (length > 0) {
+    source.content.assign(text, static_cast<size_t>(length));
+  } else {
+    source.content.assign(text);
+  }
+  sources_.push_back(std::move(source));
+  return true;
+}
+
+bool StatJob::AddFileSource(const char* path, int32_t mode, const char* mode_text) {
+  if (IsEmpty(path)) {
+    errorCode_ = VOCS_E_FILE_SOURCE;
+    return false;
+  }
+  for (const StatSource& source : sources_) {
+    if (source.kind == kFile && EqualsIgnoreCaseMbcs(source.name, path)) {
+      errorCode_ = VOCS_E_FILE_SOURCE;
+      return false;
+    }
+  }
+  bool is_directory = false;
+  if (!CurrentEnv()->GetFileAttributes(path, &is_directory)) return false;
+  StatSource source;
+  source.name = path;
+  source.kind = is_directory ? kDirectory : kFile;
+  source.mode = mode;
+  source.modeText = mode_text != nullptr ? mode_text : "";
+  sources_.push_back(std::move(source));
+  return true;
+}
+
+template <typename Op>
+bool StatJob::CallTasks(Op op) {
+  if (frequencyTask_ != nullptr) errorCode_ = op(frequencyTask_);
+  if (errorCode_ != 0) return false;
+  if (cooccurrenceTask_ != nullptr) errorCode_ = op(cooccurrenceTask_);
+  return errorCode_ == 0;
+}
+
+bool StatJob::Run(const char* query) {
+  if (host_ == nullptr) {
+    errorCode_ = VOCS_E_NO_HOST;
+    return false;
+  }
+  if (handle_.id >= 0) CloseQuery();
+  if (sources_.empty()) {
+    errorCode_ = VOCS_E_NO_SOURCE;
+    return false;
+  }
+
+  bool ok = true;
+  if (!IsEmpty(query)) {
+    host_->runStatement(query, 0, &handle_);
+    if (handle_.id < 0) {
+      errorCode_ = VOCS_E_QUERY_NOT_OPENED;
+      ok = false;
+    } else {
+      query_ = query;
+      // Only field sources name columns of the query; buffers, files and
+      // directories keep their kind.
+      for (StatSource& source : sources_) {
+        if (!source.is_field()) continue;
+        int32_t field = host_->resolveField(handle_, source.name.c_str(), 0);
+        if (field < 0) {
+          errorCode_ = field;
+          ok = false;
+          break;
+        }
+        source.kind = field;
+      }
+    }
+  } else {
+    handle_.count = 1;
+  }
+
+  ok = ok && CallTasks([&](StatTask* t) { return t->SetRecordCount(handle_.count); });
+  ok = ok && RunRecordLoop();
+  ok = ok && CallTasks([](StatTask* t) { return t->Finish(); });
+  ok = ok && CallTasks([](StatTask* t) { return t->DeliverResults(); });
+  ok = ok && errorCode_ == 0;
+
+  frequencyTask_ = nullptr;
+  cooccurrenceTask_ = nullptr;
+  CloseQuery();
+  return ok;
+}
+
+void StatJob::CloseQuery() {
+  if (handle_.id >= 0 && host_ != nullptr) host_->closeResult(handle_);
+  handle_ = ResultHandle{-1, 0, 0};
+}
+
+bool StatJob::RunRecordLoop() {
+  for (StatSource& source : sources_) {
+    if (source.content.size() < kMinContentSize) source.content.resize(kMinContentSize, '\0');
+  }
+  const int32_t record_count = handle_.count;
+  for (int32_t i = 0; i < record_count; ++i) {
+    for (StatSource& source : sources_) source.loaded = 0;
+    if (!CallTasks([i](StatTask* t) { return t->BeginRecord(i); })) return false;
+    if (frequencyTask_ != nullptr && !ProcessFrequency(i)) return false;
+    if (cooccurrenceTask_ != nullptr && !ProcessCooccurrence(i)) return false;
+    if (!CallTasks([i](StatTask* t) { return t->EndRecord(i); })) return false;
+  }
+  return true;
+}
+
+bool StatJob::ProcessFrequency(int32_t record) {
+  for (size_t k = 0; k < sources_.size();) {
+    if (sources_[k].kind == kDirectory) {
+      k = ExpandDirectory(k);
+      continue;
+    }
+    if (!LoadSource(record, &sources_[k])) return false;
+    int result = frequencyTask_->ProcessRecord(record, &sources_[k], nullptr);
+    if (result != 0) {
+      errorCode_ = result;
+      return false;
+    }
+    ++k;
+  }
+  return true;
+}
+
+bool StatJob::ProcessCooccurrence(int32_t record) {
+  if (sources_.size() == 1 && sources_[0].kind != kDirectory) {
+    if (!LoadSource(record, &sources_[0])) return false;
+    int result = cooccurrenceTask_->ProcessRecord(record, &sources_[0], nullptr);
+    if (result != 0) errorCode_ = result;
+    return result == 0;
+  }
+  for (size_t a = 0; a < sources_.size();) {
+    if (sources_[a].kind == kDirectory) {
+      a = ExpandDirectory(a);
+      continue;
+    }
+    for (size_t b = a + 1; b < sources_.size();) {
+      if (sources_[b].kind == kDirectory) {
+        b = ExpandDirectory(b);
+        continue;
+      }
+      if (!LoadSource(record, &sources_[a]) || !LoadSource(record, &sources_[b])) return false;
+      int result = cooccurrenceTask_->ProcessRecord(record, &sources_[a], &sources_[b]);
+      if (result != 0) {
+        errorCode_ = result;
+        return false;
+      }
+      ++b;
+    }
+    ++a;
+  }
+  return true;
+}
+
+bool StatJob::LoadSource(int32_t record, StatSource* source) {
+  if (source->loaded) return true;
+  if (source->kind >= 0) {
+    if (!ReadFieldText(record, source)) return false;
+  } else if (source->kind == kFile) {
+    std::string bytes;
+    if (!ReadFileToString(CurrentEnv(), source->name, &bytes)) {
+      // A file that cannot be read fails the run with a code of its own
+      // instead of a failure that reports 0.
+      errorCode_ = VOCS_E_SOURCE_UNREADABLE;
+      return false;
+    }
+    bytes.push_back('\0');
+    source->content.swap(bytes);
+  }
+  if (!PrepareText(source)) {
+    errorCode_ = VOCS_E_PREPARE_TEXT;
+    return false;
+  }
+  source->loaded = 1;
+  return true;
+}
+
+bool StatJob::ReadFieldText(int32_t record, StatSource* source) {
+  std::string& content = source->content;
+  // The content keeps its storage from record to record: offer all of it.
+  content.resize(std::max(content.capacity(), kMinContentSize), '\0');
+  for (int attempt = 0;; ++attempt) {
+    const int32_t available = static_cast<int32_t>(
+        std::min<size_t>(content.size() - 1, static_cast<size_t>(INT32_MAX)));
+    int32_t length = available;
+    int32_t result = host_->readField(handle_, source->kind, record, content.data(), &length,
+                                      0, 0);
+    if (result == VOCS_E_BUFFER_TOO_SMALL) {
+      if (attempt + 1 >= kMaxBufferRetries || length < 0 ||
+          static_cast<size_t>(length) > INT32_MAX - kReadSlack) {
+        errorCode_ = VOCS_E_BUFFER_TOO_SMALL;
+        return false;
+      }
+      content.resize(static_cast<size_t>(length) + kReadSlack, '\0');
+      continue;
+    }
+    if (result >= 0 && length != -1) {
+      if (length < 0 || length > available) {
+        // A length the buffer cannot hold would read past what the host wrote.
+        errorCode_ = VOCS_E_SOURCE_UNREADABLE;
+        return false;
+      }
+      content.resize(static_cast<size_t>(length));
+      return true;
+    }
+    // A result of 0 with no length would fail the run with code 0.
+    errorCode_ = result == 0 ? VOCS_E_SOURCE_UNREADABLE : result;
+    return false;
+  }
+}
+
+bool StatJob::PrepareText(StatSource* source) {
+  std::string& content = source->content;
+  switch (source->mode) {
+    case kModeNone:
+    case kModeDelimited: {
+      const size_t n = content.size();
+      char* bytes = content.data();
+      for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x80) {
+          ++i;  // the trail byte of a two-byte character is never changed
+        } else if (c >= 0x01 && c <= 0x13) {
+          bytes[i] = ' ';
+        } else if (c == 0x27) {
+          bytes[i] = '"';
+        }
+      }
+      return true;
+    }
+    case kModeNormal: {
+      size_t needed = content.size() * 2 + kReadSlack;
+      if (workBuffer_.size() < needed) workBuffer_.resize(needed, '\0');
+      int32_t available = static_cast<int32_t>(
+          std::min<size_t>(workBuffer_.size() - 1, static_cast<size_t>(INT32_MAX)));
+      // content.c_str() ends the text at its first 0 byte for the host.
+      if (host_->convertText(content.c_str(), workBuffer_.data(), &available) != 0) {
+        return false;
+      }
+      const void* end = std::memchr(workBuffer_.data(), '\0', workBuffer_.size());
+      if (end == nullptr) return false;
+      workBuffer_.resize(static_cast<const char*>(end) - workBuffer_.data());
+      content.swap(workBuffer_);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+size_t StatJob::ExpandDirectory(size_t position) {
+  std::string directory = sources_[position].name;
+  if (directory.empty() || directory.back() != kPathSeparator) directory += kPathSeparator;
+  std::vector<DirectoryEntry> entries;
+  CurrentEnv()->ListDirectory(directory, &entries);
+  const int32_t mode = sources_[position].mode;
+  const std::string mode_text = sources_[position].modeText;
+  for (const DirectoryEntry& entry : entries) {
+    if (!entry.is_directory && !HasTextSuffix(entry.name)) continue;
+    StatSource source;
+    source.name = directory + entry.name;
+    source.kind = entry.is_directory ? kDirectory : kFile;
+    source.mode = mode;
+    source.modeText = mode_text;
+    // Each entry goes directly after the directory, so the entries end up in
+    // the reverse of the enumeration order.
+    sources_.insert(sources_.begin() + static_cast<ptrdiff_t>(position) + 1, std::move(source));
+  }
+  sources_.erase(sources_.begin() + static_cast<ptrdiff_t>(position));
+  return position;
+}
+
+}  // namespace vocs

@@ -1,0 +1,2 @@
+# Sources of src/output, appended to vocs_core.
+list(APPEND VOCS_CORE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/result_writer.cc)

@@ -1,0 +1,37 @@
+// A fresh directory below the system's temporary directory, removed with all
+// its contents when the object goes away. path() ends without a separator.
+#ifndef VOCS_TESTS_SUPPORT_TEMP_DIR_H_
+#define VOCS_TESTS_SUPPORT_TEMP_DIR_H_
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vocs::testing {
+
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative.
+  std::string Sub(const std::string& relative) const { return path_ + "/" + relative; }
+  // Creates the parent directories and writes the file.
+  void WriteFile(const std::string& relative, const std::string& contents) const;
+
+ private:
+  std::string path_;
+};
+
+// The whole content of a file, or "<missing>".
+std::string ReadFileOrMissing(const std::string& path);
+// Names of the entries of a directory (recursive, relative, sorted), for
+// asserting what a run left behind.
+std::vector<std::string> ListTree(const std::string& directory);
+
+}  // namespace vocs::testing
+
+#endif  // VOCS_TESTS_SUPPORT_TEMP_DIR_H_

@@ -57,6 +57,13 @@ typedef struct ResultHandle {
 
 #ifdef __cplusplus
 }  // extern "C"
+#else
+// C programs see the host only as an opaque object (see the C host in the
+// tests for a table-of-functions host).
+typedef struct HostInterface HostInterface;
+#endif
+
+#ifdef __cplusplus
 
 // Reserved slots return this and do nothing else.
 #define VOCS_RESERVED_SLOT(n) \

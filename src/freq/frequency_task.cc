@@ -1,0 +1,244 @@
+#include "freq/frequency_task.h"
+
+#include <cstdio>
+#include <limits>
+
+#include "api/paths.h"
+#include "freq/frequency_spill.h"
+#include "freq/spill_merger.h"
+#include "freq/text_primitives.h"
+#include "job/stat_source.h"
+#include "output/result_record.h"
+#include "output/result_writer.h"
+#include "platform/env.h"
+#include "platform/line_reader.h"
+#include "platform/mbcs.h"
+#include "vocs/errors.h"
+
+namespace vocs {
+
+namespace {
+
+// The splitter's step over one character: two bytes from 0x80 up, else one,
+// never past the end of the text.
+size_t StepOver(std::string_view text, size_t i) {
+  size_t step = static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1;
+  return i + step < text.size() ? i + step : text.size();
+}
+
+// Whether StepOver at i moves exactly as FindDelimiter's scan does, so that a
+// delimiter found from i is also the first one from StepOver(i).
+bool StepsLikeScan(std::string_view text, size_t i) {
+  size_t step = static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1;
+  return step == CharLength(text, i);
+}
+
+// Positions of the last four TABs of a line; false when it has fewer.
+bool FindLastFourTabs(std::string_view line, size_t tabs[4]) {
+  size_t end = line.size();
+  for (int k = 3; k >= 0; --k) {
+    size_t tab = end == 0 ? std::string_view::npos : line.rfind('\t', end - 1);
+    if (tab == std::string_view::npos) return false;
+    tabs[k] = tab;
+    end = tab;
+  }
+  return true;
+}
+
+}  // namespace
+
+FrequencyTask::FrequencyTask() = default;
+
+FrequencyTask::~FrequencyTask() = default;
+
+bool FrequencyTask::AcceptTerm(std::string_view term) { return MeetsTermRule(term); }
+
+int FrequencyTask::ProcessRecord(int32_t, StatSource* first, StatSource*) {
+  switch (first->mode) {
+    case kModeNone:
+      // The whole content is one term, of any length and first byte.
+      TrimSet(&first->content, BlankSet);
+      if (!first->content.empty()) CountTerm(first->content);
+      return 0;
+    case kModeDelimited:
+      if (first->modeText.empty()) return VOCS_E_BAD_MODE;
+      return SplitAndCount(first->content, first->modeText, true) ? 0 : VOCS_E_BAD_MODE;
+    case kModeNormal:
+      return SplitAndCount(first->content, "/", false) ? 0 : VOCS_E_BAD_MODE;
+    default:
+      return VOCS_E_BAD_MODE;
+  }
+}
+
+bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimiters,
+                                  bool trim) {
+  size_t cur = 0;
+  size_t pos = 0;
+  bool pos_known = false;  // whether pos is the first delimiter at or after cur
+  for (;;) {
+    if (!pos_known) {
+      pos = FindDelimiter(text.substr(cur), delimiters);
+      if (pos != std::string_view::npos) pos += cur;
+      pos_known = true;
+    }
+    if (pos == std::string_view::npos) {
+      // The last token is tried once, after trimming.
+      std::string_view token = text.substr(cur);
+      if (trim) token = TrimSetView(token, BlankSet);
+      if (!token.empty() && AcceptTerm(token)) return CountTerm(token);
+      return true;
+    }
+    if (pos == cur) {  // an empty token: step over the delimiter
+      cur = StepOver(text, cur);
+      pos_known = false;
+      continue;
+    }
+    if (!AcceptTerm(text.substr(cur, pos - cur))) {
+      // Drop the first character and try the rest before the same delimiter.
+      // The scan from the new position finds the same delimiter unless the
+      // step differed from the scan's (the bytes 0x80 and 0xFF).
+      if (!StepsLikeScan(text, cur)) pos_known = false;
+      cur = StepOver(text, cur);
+      continue;
+    }
+    if (trim) {
+      cur += SkipBlanks(text.substr(cur, pos - cur));
+      if (cur == pos) continue;
+    }
+    std::string_view token = text.substr(cur, pos - cur);
+    // After SkipBlanks the token starts with no member of BlankSet, so the
+    // two-sided trim removes the trailing blanks only.
+    if (trim) token = TrimSetView(token, BlankSet);
+    // A token of a full-width space and 0 bytes trims to nothing; an empty
+    // term is never counted.
+    if (!token.empty() && !CountTerm(token)) return false;
+    cur = StepOver(text, pos);
+    pos_known = false;
+  }
+}
+
+bool FrequencyTask::CountTerm(std::string_view term) {
+  term = CutTerm(term);
+  const int32_t r = currentRecord_;
+  bool inserted = false;
+  TermStats* s = terms_.FindOrInsert(term, &inserted);
+  if (inserted) {
+    s->total = 1;
+    s->records = 1;
+    s->maxCount = 0;
+    s->minCount = std::numeric_limits<int64_t>::max();
+    s->currentCount = 1;
+    s->lastRecord = r;
+  } else if (s->lastRecord == r) {
+    ++s->currentCount;
+    ++s->total;
+  } else {
+    // First occurrence in a new record: fold the finished one.
+    if (s->currentCount > s->maxCount) s->maxCount = s->currentCount;
+    if (s->currentCount < s->minCount) s->minCount = s->currentCount;
+    ++s->total;
+    ++s->records;
+    s->currentCount = 1;
+    s->lastRecord = r;
+  }
+  return true;
+}
+
+void FrequencyTask::FoldPendingCounts() {
+  terms_.ForEachStats([](TermStats& s) {
+    if (s.currentCount > s.maxCount) s.maxCount = s.currentCount;
+    if (s.currentCount < s.minCount) s.minCount = s.currentCount;
+  });
+}
+
+int FrequencyTask::EndRecord(int32_t) {
+  if (terms_.size() < spillThreshold_) return 0;
+  FoldPendingCounts();
+  bool written = WriteSpillFile();
+  terms_.Clear();
+  return written ? 0 : VOCS_E_NO_RESULT_FILE;
+}
+
+int FrequencyTask::Finish() {
+  currentRecord_ = -1;
+  if (!terms_.empty()) {
+    FoldPendingCounts();
+    if (!WriteSpillFile()) return VOCS_E_NO_RESULT_FILE;
+  } else if (spillFiles_.empty()) {
+    // An empty spill file, so that there is always a result file.
+    if (!WriteSpillFile()) return VOCS_E_NO_RESULT_FILE;
+  }
+  return FinishResultFile() ? 0 : VOCS_E_NO_RESULT_FILE;
+}
+
+bool FrequencyTask::WriteSpillFile() {
+  if (!PrepareWorkDirectory("FRE_")) return false;
+  std::string path;
+  if (!MakeUniqueTempFile(tempDir_, "fre_", &path)) return false;
+  SpillWriter writer;
+  if (!writer.Open(path)) return false;
+  spillFiles_.push_back(path);
+  terms_.SortedOrder(&order_);
+  for (uint32_t index : order_) {
+    const TermStats& s = terms_.Stats(index);
+    writer.Add(terms_.Term(index), SpillCounts{s.total, s.records, s.maxCount, s.minCount});
+  }
+  return writer.Finish();
+}
+
+bool FrequencyTask::MergeSpillFiles() {
+  SpillMerger merger(resultPath_, spillFiles_);
+  return merger.Merge();
+}
+
+int FrequencyTask::DeliverResults() {
+  if (writer_ == nullptr) return 0;
+  int result = writer_->open(outputName_);
+  if (result != 0) return result;
+  result = ReadResultFile();
+  if (result != 0) return result;
+  result = writer_->finish();
+  if (result != 0) return result;
+  RemoveTemporaryFiles();
+  return 0;
+}
+
+int FrequencyTask::ReadResultFile() {
+  std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath_);
+  if (!file) return VOCS_E_RESULT_FILE_OPEN;
+  LineReader reader(std::move(file));
+  std::string_view line;
+  while (reader.ReadLine(&line)) {
+    // A malformed line, or a record the writer refuses, is skipped.
+    if (!line.empty()) EmitResultRecord(line);
+  }
+  // A read error would deliver a truncated result as a complete one.
+  return reader.error() ? VOCS_E_RESULT_FILE_OPEN : 0;
+}
+
+int FrequencyTask::EmitResultRecord(std::string_view line) {
+  size_t tabs[4];
+  if (!FindLastFourTabs(line, tabs)) return VOCS_E_BAD_MODE;
+  auto field = [&](int k) {
+    size_t begin = tabs[k] + 1;
+    size_t end = k < 3 ? tabs[k + 1] : line.size();
+    return line.substr(begin, end - begin);
+  };
+  const std::string_view frequency_text = field(0);
+  const std::string_view records_text = field(1);
+  const std::string_view hypomin_text = field(3);
+  const int64_t frequency = ParseDecimal(frequency_text);
+  if (frequency < minFrequency_) return 0;
+  // The smallest count over all records is 0 unless every record holds the term.
+  const std::string_view min_value =
+      ParseDecimal(records_text) == recordCount_ ? hypomin_text : std::string_view("0");
+  char average[64];
+  std::snprintf(average, sizeof(average), "%0.4f",
+                static_cast<double>(frequency) / static_cast<double>(recordCount_));
+  const FrequencyRecord record = {line.substr(0, tabs[0]), frequency_text, records_text,
+                                  field(2), hypomin_text, min_value,
+                                  std::string_view(average)};
+  return writer_->writeRecord(record);
+}
+
+}  // namespace vocs

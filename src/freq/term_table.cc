@@ -1,0 +1,179 @@
+#include "freq/term_table.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vocs {
+
+namespace {
+
+constexpr size_t kInitialSlots = 1 << 12;
+
+inline uint64_t Mix(uint64_t x) {
+  x ^= x >> 32;
+  x *= 0xD6E8FEB86659FD93ull;
+  x ^= x >> 32;
+  return x;
+}
+
+inline uint64_t Load(const char* p, size_t n) {
+  uint64_t w = 0;
+  std::memcpy(&w, p, n);
+  return w;
+}
+
+// Big-endian first eight bytes, zero-padded: comparing two keys as integers
+// orders them as memcmp orders their first eight bytes.
+inline uint64_t SortKey(const char* p, size_t n) {
+  unsigned char bytes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  std::memcpy(bytes, p, n < 8 ? n : 8);
+  uint64_t key = 0;
+  for (unsigned char b : bytes) key = (key << 8) | b;
+  return key;
+}
+
+}  // namespace
+
+uint32_t HashTerm(std::string_view term) {
+  const char* p = term.data();
+  size_t n = term.size();
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(n) * 0xFF51AFD7ED558CCDull);
+  while (n >= 8) {
+    h = Mix(h ^ Load(p, 8)) + 0x9E3779B97F4A7C15ull;
+    p += 8;
+    n -= 8;
+  }
+  if (n > 0) h = Mix(h ^ Load(p, n));
+  h = Mix(h * 0xC4CEB9FE1A85EC53ull);
+  return static_cast<uint32_t>(h ^ (h >> 29));
+}
+
+TermTable::TermTable() : slots_(kInitialSlots, Slot{0, 0}), mask_(kInitialSlots - 1) {}
+
+TermTable::~TermTable() = default;
+
+TermStats* TermTable::Find(std::string_view term) {
+  const uint32_t hash = HashTerm(term);
+  for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+    const Slot& slot = slots_[i];
+    if (slot.entry_plus_one == 0) return nullptr;
+    if (slot.hash != hash) continue;
+    Entry& entry = EntryAt(slot.entry_plus_one - 1);
+    if (entry.length == term.size() && std::memcmp(entry.data, term.data(), term.size()) == 0) {
+      return &entry.stats;
+    }
+  }
+}
+
+TermStats* TermTable::FindOrInsert(std::string_view term, bool* inserted) {
+  const uint32_t hash = HashTerm(term);
+  size_t i = hash & mask_;
+  for (;; i = (i + 1) & mask_) {
+    const Slot& slot = slots_[i];
+    if (slot.entry_plus_one == 0) break;
+    if (slot.hash != hash) continue;
+    Entry& entry = EntryAt(slot.entry_plus_one - 1);
+    if (entry.length == term.size() && std::memcmp(entry.data, term.data(), term.size()) == 0) {
+      *inserted = false;
+      return &entry.stats;
+    }
+  }
+  // New term. Keep the load factor at or below 0.7 so probes stay short.
+  if ((size_ + 1) * 10 > slots_.size() * 7) {
+    Grow();
+    for (i = hash & mask_; slots_[i].entry_plus_one != 0; i = (i + 1) & mask_) {
+    }
+  }
+  const size_t index = size_;
+  if (index / kEntriesPerBlock >= entry_blocks_.size()) {
+    entry_blocks_.push_back(std::make_unique<Entry[]>(kEntriesPerBlock));
+  }
+  Entry& entry = EntryAt(static_cast<uint32_t>(index));
+  entry.stats = TermStats{};
+  entry.data = CopyTerm(term);
+  entry.length = static_cast<uint32_t>(term.size());
+  entry.hash = hash;
+  slots_[i] = Slot{hash, static_cast<uint32_t>(index + 1)};
+  ++size_;
+  *inserted = true;
+  return &entry.stats;
+}
+
+const char* TermTable::CopyTerm(std::string_view term) {
+  if (term.empty()) return "";
+  if (term.size() > kArenaBlockSize) {
+    // A term larger than a whole block gets a block of its own, placed before
+    // the block being filled so that filling goes on where it was.
+    auto block = std::make_unique<char[]>(term.size());
+    std::memcpy(block.get(), term.data(), term.size());
+    const char* data = block.get();
+    arena_blocks_.insert(arena_blocks_.begin() + static_cast<ptrdiff_t>(arena_block_),
+                         std::move(block));
+    ++arena_block_;
+    return data;
+  }
+  if (arena_block_ >= arena_blocks_.size() || arena_used_ + term.size() > kArenaBlockSize) {
+    if (arena_block_ < arena_blocks_.size()) ++arena_block_;
+    arena_used_ = 0;
+    if (arena_block_ >= arena_blocks_.size()) {
+      arena_blocks_.push_back(std::make_unique<char[]>(kArenaBlockSize));
+    }
+  }
+  char* data = arena_blocks_[arena_block_].get() + arena_used_;
+  std::memcpy(data, term.data(), term.size());
+  arena_used_ += term.size();
+  return data;
+}
+
+void TermTable::Grow() {
+  std::vector<Slot> bigger(slots_.size() * 2, Slot{0, 0});
+  const size_t mask = bigger.size() - 1;
+  for (const Slot& slot : slots_) {
+    if (slot.entry_plus_one == 0) continue;
+    size_t i = slot.hash & mask;
+    while (bigger[i].entry_plus_one != 0) i = (i + 1) & mask;
+    bigger[i] = slot;
+  }
+  slots_.swap(bigger);
+  mask_ = mask;
+}
+
+std::string_view TermTable::Term(uint32_t index) const {
+  const Entry& entry = EntryAt(index);
+  return std::string_view(entry.data, entry.length);
+}
+
+void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
+  struct Key {
+    uint64_t prefix;
+    uint32_t index;
+  };
+  std::vector<Key> keys(size_);
+  for (size_t i = 0; i < size_; ++i) {
+    const Entry& entry = EntryAt(static_cast<uint32_t>(i));
+    keys[i] = Key{SortKey(entry.data, entry.length), static_cast<uint32_t>(i)};
+  }
+  std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    // Equal first eight bytes (zero-padded): the whole terms decide.
+    return Term(a.index) < Term(b.index);
+  });
+  order->resize(size_);
+  for (size_t i = 0; i < size_; ++i) (*order)[i] = keys[i].index;
+}
+
+void TermTable::Clear() {
+  if (size_ == 0) return;
+  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
+  size_ = 0;
+  arena_block_ = 0;
+  arena_used_ = 0;
+}
+
+size_t TermTable::MemoryUsage() const {
+  return slots_.capacity() * sizeof(Slot) +
+         entry_blocks_.size() * kEntriesPerBlock * sizeof(Entry) +
+         arena_blocks_.size() * kArenaBlockSize;
+}
+
+}  // namespace vocs

@@ -1,0 +1,118 @@
+// TermTable: the frequency engine's in-memory counts, one TermStats per
+// distinct term.
+//
+// An open-addressing hash table with linear probing. The slot array holds only
+// a 32-bit hash and an entry number; the entries live in fixed-size blocks
+// that never move, and the term bytes in an arena of 1 MiB blocks, so that
+// growing the table rehashes eight bytes per entry and never copies terms or
+// counts. A lookup compares the stored hash before the bytes. Looking up a
+// term that is already present allocates nothing.
+//
+// Clear keeps every block and the slot array for the next fill, so a run
+// that spills many times allocates its memory once.
+//
+// Entry numbers are dense (0 .. size()-1, in insertion order) and stay valid
+// until Clear; the views returned by Term stay valid until Clear as well.
+//
+// Not thread-safe: one task on one thread.
+#ifndef VOCS_FREQ_TERM_TABLE_H_
+#define VOCS_FREQ_TERM_TABLE_H_
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace vocs {
+
+// The counts of one term. The counters are 64-bit: a long run over a large
+// corpus can pass 2^31 occurrences of a frequent term.
+struct TermStats {
+  int64_t total = 0;         // occurrences so far
+  int64_t records = 0;       // records that contain the term
+  int64_t maxCount = 0;      // largest count in one finished record
+  int64_t minCount = 0;      // smallest count in one finished record
+  int64_t currentCount = 0;  // occurrences in lastRecord, not yet folded
+  int32_t lastRecord = 0;    // the record the term was last seen in
+};
+
+class TermTable {
+ public:
+  TermTable();
+  ~TermTable();
+  TermTable(const TermTable&) = delete;
+  TermTable& operator=(const TermTable&) = delete;
+
+  // The stats of `term`. When the term is new it is copied into the table
+  // with zeroed stats and *inserted is set; the caller fills them in. The
+  // pointer stays valid until Clear.
+  TermStats* FindOrInsert(std::string_view term, bool* inserted);
+  // The stats of `term`, or null.
+  TermStats* Find(std::string_view term);
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  // The term and the stats of entry `index` (0 <= index < size()).
+  std::string_view Term(uint32_t index) const;
+  TermStats& Stats(uint32_t index) { return EntryAt(index).stats; }
+  const TermStats& Stats(uint32_t index) const { return EntryAt(index).stats; }
+
+  // Calls f(TermStats&) for every entry, in entry order.
+  template <typename F>
+  void ForEachStats(F f) {
+    for (size_t b = 0; b < entry_blocks_.size(); ++b) {
+      const size_t begin = b * kEntriesPerBlock;
+      if (begin >= size_) break;
+      const size_t n = size_ - begin < kEntriesPerBlock ? size_ - begin : kEntriesPerBlock;
+      Entry* block = entry_blocks_[b].get();
+      for (size_t i = 0; i < n; ++i) f(block[i].stats);
+    }
+  }
+
+  // Fills *order with every entry number, sorted by term in unsigned byte
+  // order (a proper prefix first): the order of the spill files.
+  void SortedOrder(std::vector<uint32_t>* order) const;
+
+  // Forgets every term; keeps the memory for the next fill.
+  void Clear();
+
+  // Bytes held by the table's blocks and arrays (not the sort buffer).
+  size_t MemoryUsage() const;
+
+ private:
+  struct Entry {
+    TermStats stats;
+    const char* data;
+    uint32_t length;
+    uint32_t hash;
+  };
+  struct Slot {
+    uint32_t hash;
+    uint32_t entry_plus_one;  // 0: empty
+  };
+
+  static constexpr size_t kEntriesPerBlock = 1 << 16;
+  static constexpr size_t kArenaBlockSize = 1 << 20;
+
+  Entry& EntryAt(uint32_t index) const {
+    return entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
+  }
+  const char* CopyTerm(std::string_view term);
+  void Grow();
+
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+  size_t size_ = 0;
+  std::vector<std::unique_ptr<Entry[]>> entry_blocks_;
+  std::vector<std::unique_ptr<char[]>> arena_blocks_;
+  size_t arena_block_ = 0;  // the arena block being filled
+  size_t arena_used_ = 0;   // bytes used in it
+};
+
+// The hash the table uses; exposed for its tests.
+uint32_t HashTerm(std::string_view term);
+
+}  // namespace vocs
+
+#endif  // VOCS_FREQ_TERM_TABLE_H_

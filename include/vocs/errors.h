@@ -33,6 +33,7 @@
 #define VOCS_E_PARSE (-3502)
 #define VOCS_E_PREPARE_TEXT (-3602)
 #define VOCS_E_SOURCE_UNREADABLE (-3603)
+#define VOCS_E_OUT_OF_MEMORY (-3610)
 #define VOCS_E_INDEX_STATEMENT (-3720)
 #define VOCS_E_NO_HOST (-4108)
 #define VOCS_E_UNKNOWN_REQUEST (-4110)
@@ -72,6 +73,8 @@ static inline const char* vocs_error_message(int code) {
     case VOCS_E_SOURCE_UNREADABLE:
       return "(vocs) a source's text cannot be read: the file cannot be opened or read, "
              "or the host returned no length";
+    case VOCS_E_OUT_OF_MEMORY:
+      return "(vocs) memory ran out (or another internal failure escaped) during the call";
     case VOCS_E_INDEX_STATEMENT: return "the index statement failed";
     case VOCS_E_NO_HOST: return "the job has no host interface";
     case VOCS_E_UNKNOWN_REQUEST: return "unrecognised request name or statement kind";

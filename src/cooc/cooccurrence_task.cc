@@ -1,0 +1,320 @@
+#include "cooc/cooccurrence_task.h"
+
+#include <algorithm>
+#include <bit>
+#include <new>
+
+#include "api/paths.h"
+#include "cooc/pair_line.h"
+#include "cooc/pair_merger.h"
+#include "freq/text_primitives.h"
+#include "job/stat_source.h"
+#include "platform/env.h"
+#include "vocs/errors.h"
+
+namespace vocs {
+
+namespace {
+
+// Pair keys are gathered in blocks so that the table slots of the next keys
+// can be fetched while the current ones are counted.
+constexpr size_t kBlockSize = 1024;
+constexpr size_t kPrefetchDistance = 8;
+// Spill output goes to the file in pieces of about this size.
+constexpr size_t kSpillChunk = 64 * 1024;
+
+constexpr std::string_view kSlash = "/";
+
+// Length of the delimiter character at text[pos]: two bytes when its first
+// byte is 0x80 or above, never past the end of the text.
+size_t DelimiterLength(std::string_view text, size_t pos) {
+  return static_cast<unsigned char>(text[pos]) >= 0x80 && pos + 1 < text.size() ? 2 : 1;
+}
+
+std::string_view DelimitersOf(const StatSource& source) {
+  return source.mode == kModeDelimited ? std::string_view(source.modeText) : kSlash;
+}
+
+// Sorts entries by key, least significant digit first, using the `bits` low
+// bits of the keys (the rest are 0).
+using Slot = PairCountTable::Slot;
+Slot* SortByKey(Slot* entries, size_t n, int bits) {
+  if (n < 2) return entries;
+  if (n < 4096 || bits == 0) {
+    std::sort(entries, entries + n, [](const Slot& a, const Slot& b) { return a.key < b.key; });
+    return entries;
+  }
+  constexpr int kDigitBits = 11;
+  constexpr size_t kBuckets = size_t{1} << kDigitBits;
+  std::unique_ptr<Slot[]> scratch = std::make_unique_for_overwrite<Slot[]>(n);
+  Slot* from = entries;
+  Slot* to = scratch.get();
+  std::vector<size_t> offsets(kBuckets);
+  for (int shift = 0; shift < bits; shift += kDigitBits) {
+    std::fill(offsets.begin(), offsets.end(), 0);
+    for (size_t i = 0; i < n; ++i) ++offsets[(from[i].key >> shift) & (kBuckets - 1)];
+    size_t sum = 0;
+    for (size_t& o : offsets) {
+      const size_t c = o;
+      o = sum;
+      sum += c;
+    }
+    for (size_t i = 0; i < n; ++i) to[offsets[(from[i].key >> shift) & (kBuckets - 1)]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != entries) std::copy(from, from + n, entries);
+  return entries;
+}
+
+}  // namespace
+
+CooccurrenceTask::CooccurrenceTask() : block_(kBlockSize) {
+  ids1_.reserve(256);
+  ids2_.reserve(256);
+}
+
+CooccurrenceTask::~CooccurrenceTask() = default;
+
+bool CooccurrenceTask::AcceptTerm(std::string_view term) { return MeetsTermRule(term); }
+
+bool CooccurrenceTask::NextToken(TokenCursor* cursor, std::string_view delimiters,
+                                 std::string_view* out) {
+  const std::string_view text = cursor->text;
+  for (;;) {
+    if (cursor->position == std::string_view::npos) return false;
+    const size_t start = cursor->position;
+    const size_t rel = FindDelimiter(text.substr(start), delimiters);
+    if (rel == std::string_view::npos) {
+      cursor->found = std::string_view::npos;
+      // The last token: trimmed first, then tested.
+      *out = TrimSetView(text.substr(start), BlankSet);
+      cursor->position = std::string_view::npos;
+      return !out->empty() && AcceptTerm(*out);
+    }
+    const size_t found = start + rel;
+    cursor->found = found;
+    const size_t next = found + DelimiterLength(text, found);
+    const std::string_view token = text.substr(start, found - start);
+    if (token.empty() || !AcceptTerm(token)) {
+      cursor->position = next;
+      continue;
+    }
+    const size_t blanks = SkipBlanks(token);
+    cursor->position = next;
+    if (blanks == token.size()) continue;
+    *out = token.substr(blanks);
+    return true;
+  }
+}
+
+bool CooccurrenceTask::CollectTerms(StatSource* source, std::string_view delimiters,
+                                    std::vector<uint32_t>* ids) {
+  ids->clear();
+  TokenCursor cursor;
+  cursor.text = std::string_view(source->content.c_str());  // up to the first 0 byte
+  const bool trim = source->mode == kModeDelimited;
+  std::string_view token;
+  while (NextToken(&cursor, delimiters, &token)) {
+    if (trim) {
+      // The leading blanks are gone already, so this trims the right end only.
+      token = TrimSetView(token, BlankSet);
+      if (token.empty()) continue;
+    }
+    ids->push_back(termCountTable_.Intern(CutTerm(token)));
+  }
+  return !ids->empty();
+}
+
+bool CooccurrenceTask::ModeZeroTerm(StatSource* source, std::string_view* term) {
+  TrimSet(&source->content, BlankSet);
+  *term = source->content;
+  return !term->empty() && AcceptTerm(*term);
+}
+
+int CooccurrenceTask::ProcessRecord(int32_t, StatSource* first, StatSource* second) {
+  if (spillFailed_) return VOCS_E_NO_RESULT_FILE;
+  firstSource_ = first;
+  secondSource_ = second;
+  int result;
+  try {
+    result = second == nullptr ? ProcessSingleSource(first) : ProcessSourcePair(first, second);
+  } catch (const std::bad_alloc&) {
+    result = VOCS_E_PAIR_NOT_COUNTED;
+  }
+  firstSource_ = nullptr;
+  secondSource_ = nullptr;
+  return result;
+}
+
+int CooccurrenceTask::ProcessSingleSource(StatSource* source) {
+  if (source->mode == kModeNone) return VOCS_E_BAD_ARGUMENT;
+  const std::string_view delimiters = DelimitersOf(*source);
+  if (delimiters.empty()) return 0;
+  CollectTerms(source, delimiters, &ids1_);
+  return CountPairsWithin(ids1_) ? 0 : VOCS_E_NO_RESULT_FILE;
+}
+
+int CooccurrenceTask::ProcessSourcePair(StatSource* first, StatSource* second) {
+  if (first->mode == kModeNone) {
+    std::string_view term;
+    ids1_.clear();
+    if (!ModeZeroTerm(first, &term)) return 0;
+    ids1_.push_back(termCountTable_.Intern(CutTerm(term)));
+  } else {
+    const std::string_view delimiters = DelimitersOf(*first);
+    if (delimiters.empty()) return VOCS_E_PAIR_NOT_COUNTED;
+    CollectTerms(first, delimiters, &ids1_);
+  }
+  // The second source is looked at only for a term of the first.
+  if (ids1_.empty()) return 0;
+  if (second->mode == kModeNone) {
+    std::string_view term;
+    ids2_.clear();
+    if (!ModeZeroTerm(second, &term)) return 0;
+    ids2_.push_back(termCountTable_.Intern(CutTerm(term)));
+  } else {
+    const std::string_view delimiters = DelimitersOf(*second);
+    if (delimiters.empty()) return VOCS_E_PAIR_NOT_COUNTED;
+    CollectTerms(second, delimiters, &ids2_);
+  }
+  return CountPairsAcross(ids1_, ids2_) ? 0 : VOCS_E_NO_RESULT_FILE;
+}
+
+bool CooccurrenceTask::CountPairsWithin(const std::vector<uint32_t>& ids) {
+  const size_t n = ids.size();
+  size_t fill = 0;
+  for (size_t i = 0; i + 1 < n; ++i) {
+    const uint64_t high = static_cast<uint64_t>(ids[i]) << 32;
+    for (size_t j = i + 1; j < n; ++j) {
+      block_[fill++] = high | ids[j];
+      if (fill == kBlockSize) {
+        if (!CountBlock(fill)) return false;
+        fill = 0;
+      }
+    }
+  }
+  return CountBlock(fill);
+}
+
+bool CooccurrenceTask::CountPairsAcross(const std::vector<uint32_t>& ids1,
+                                        const std::vector<uint32_t>& ids2) {
+  size_t fill = 0;
+  for (uint32_t id1 : ids1) {
+    const uint64_t high = static_cast<uint64_t>(id1) << 32;
+    for (uint32_t id2 : ids2) {
+      block_[fill++] = high | id2;
+      if (fill == kBlockSize) {
+        if (!CountBlock(fill)) return false;
+        fill = 0;
+      }
+    }
+  }
+  return CountBlock(fill);
+}
+
+bool CooccurrenceTask::CountBlock(size_t n) {
+  const uint64_t* keys = block_.data();
+  for (size_t k = 0; k < n; ++k) {
+    if (k + kPrefetchDistance < n) pairTable_.Prefetch(keys[k + kPrefetchDistance]);
+    if (!AddPairKey(keys[k])) return false;
+  }
+  return true;
+}
+
+inline bool CooccurrenceTask::AddPairKey(uint64_t key) {
+  pairTable_.Add(key);
+  if (writer_ != nullptr) {
+    termCountTable_.AddCount(static_cast<uint32_t>(key >> 32));
+    termCountTable_.AddCount(static_cast<uint32_t>(key));
+    totalTermCount_ += 2;
+  }
+  if (pairTable_.size() >= spillThreshold_) return SpillAndClear();
+  return true;
+}
+
+bool CooccurrenceTask::AddPair(std::string_view term1, std::string_view term2) {
+  if (spillFailed_) return false;
+  const uint32_t id1 = termCountTable_.Intern(CutTerm(term1));
+  const uint32_t id2 = termCountTable_.Intern(CutTerm(term2));
+  return AddPairKey(PairCountTable::Key(id1, id2));
+}
+
+bool CooccurrenceTask::CountPairTerm(std::string_view term) {
+  termCountTable_.AddCount(termCountTable_.Intern(CutTerm(term)));
+  ++totalTermCount_;
+  return true;
+}
+
+bool CooccurrenceTask::SpillAndClear() {
+  const bool ok = SpillPairs();
+  pairTable_.Clear();
+  if (!ok) spillFailed_ = true;
+  return ok;
+}
+
+bool CooccurrenceTask::SpillPairs() {
+  if (!PrepareWorkDirectory("TOG_")) return false;
+  std::string path;
+  if (!MakeUniqueTempFile(tempDir_, "tog_", &path)) return false;
+  std::unique_ptr<WritableFile> file = CurrentEnv()->NewWritableFile(path);
+  if (file == nullptr) return false;
+  spillFiles_.push_back(path);
+
+  // Sort by the byte order of the terms: replace each id by its rank among
+  // all terms, so that pairs sort as plain integers.
+  termCountTable_.UpdateOrder();
+  const size_t terms = termCountTable_.size();
+  const int bits = terms <= 1 ? 0 : std::bit_width(terms - 1);
+  const uint64_t low_mask = (uint64_t{1} << bits) - 1;
+  const size_t n = pairTable_.size();
+  Slot* entries = pairTable_.TakeEntries();
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t key = entries[i].key;
+    entries[i].key =
+        (static_cast<uint64_t>(termCountTable_.Rank(static_cast<uint32_t>(key >> 32))) << bits) |
+        termCountTable_.Rank(static_cast<uint32_t>(key));
+  }
+  SortByKey(entries, n, 2 * bits);
+
+  bool ok = true;
+  lineFormatter_.clear();
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t id1 = termCountTable_.IdAtRank(static_cast<uint32_t>(entries[i].key >> bits));
+    const uint32_t id2 = termCountTable_.IdAtRank(static_cast<uint32_t>(entries[i].key & low_mask));
+    AppendPairLine(termCountTable_.Term(id1), termCountTable_.Term(id2), entries[i].count,
+                   &lineFormatter_);
+    if (lineFormatter_.size() >= kSpillChunk) {
+      ok = file->Append(lineFormatter_) && ok;
+      lineFormatter_.clear();
+    }
+  }
+  if (!lineFormatter_.empty()) ok = file->Append(lineFormatter_) && ok;
+  lineFormatter_.clear();
+  return file->Close() && ok;
+}
+
+int CooccurrenceTask::Finish() {
+  if (spillFailed_) return VOCS_E_NO_RESULT_FILE;
+  if (!pairTable_.empty() || spillFiles_.empty()) {
+    const bool spilled = SpillPairs();
+    // Counting is over: the table's storage is not needed for delivery.
+    pairTable_.Release();
+    if (!spilled) {
+      spillFailed_ = true;
+      return VOCS_E_NO_RESULT_FILE;
+    }
+  }
+  return FinishResultFile() ? 0 : VOCS_E_NO_RESULT_FILE;
+}
+
+bool CooccurrenceTask::MergeSpillFiles() {
+  PairMerger merger(resultPath_, spillFiles_);
+  return merger.Run();
+}
+
+int64_t CooccurrenceTask::TermCountForTesting(std::string_view term) const {
+  const uint32_t id = termCountTable_.Find(term);
+  return id == TermIdTable::kNoTerm ? 0 : termCountTable_.Count(id);
+}
+
+}  // namespace vocs

@@ -1,0 +1,180 @@
+// CooccurrenceTask: the co-occurrence engine, a StatTask that counts how
+// often two terms occur together in one record.
+//
+// For every record the job calls ProcessRecord once with its single source,
+// or once for every pair of distinct sources (the earlier one first). The
+// task cuts each source's text into terms by the source's mode and counts
+// ordered term pairs:
+//
+//   single source:  every two term occurrences once, the earlier term first,
+//                   so x, y, x gives (x, y), (x, x), (y, x);
+//   two sources:    the full cross product, the first source's term first.
+//
+// Alongside it counts, for every term, the pairs it took part in (on either
+// side, twice for a pair of a term with itself) and their sum, the
+// totalTermCount; these counts are gathered only when the task has a writer,
+// since only the delivery reads them.
+//
+// Modes: 0, the whole content trimmed of BlankSet is one term, provided it
+// meets the term rule (a single source in mode 0 is refused with
+// VOCS_E_BAD_ARGUMENT); 1, the content is cut at the characters of modeText
+// and each token trimmed; any other value, the content is cut at "/" and
+// tokens are used as found. Terms are counted under their first 256 bytes,
+// less a last byte that would be half of a two-byte character (CutTerm).
+//
+// Memory: every term gets a small integer id in one TermIdTable (the
+// termCountTable); a pair is counted under the 64-bit key of its two ids in a
+// PairCountTable. When that table reaches the spill threshold (5,000,000
+// distinct pairs) it is written, sorted by the bytes of (term1, term2), to a
+// "tog_" spill file in the work directory ("TOG_" below "vocstemp" unless a
+// temporary directory is configured) and emptied. Finish writes the last
+// spill and reduces the spill files to one result file (a move of the only
+// one, or PairMerger); DeliverResults reads it back, computes support and
+// reliability values and hands one CooccurrenceRecord per pair to the writer.
+// File formats: cooc/pair_line.h.
+//
+// A spill that cannot be written fails the run: the counts it held would be
+// lost otherwise. AddPair then returns false, ProcessRecord and Finish return
+// VOCS_E_NO_RESULT_FILE, and the files written so far stay on disk, as after
+// every failure.
+//
+// Ownership as for every StatTask: the creator owns the task and its writer,
+// the job owns the sources and lends them for one ProcessRecord call. One
+// thread; the only state shared with other tasks is the merge counter of
+// PairMerger.
+#ifndef VOCS_COOC_COOCCURRENCE_TASK_H_
+#define VOCS_COOC_COOCCURRENCE_TASK_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cooc/pair_count_table.h"
+#include "cooc/term_id_table.h"
+#include "freq/stat_task.h"
+#include "output/result_record.h"
+
+namespace vocs {
+
+class CooccurrenceTask : public StatTask {
+ public:
+  // Where NextToken stands in a text. The text ends at its first 0 byte.
+  struct TokenCursor {
+    std::string_view text;
+    size_t position = 0;                    // npos once the text is used up
+    size_t found = std::string_view::npos;  // the delimiter last found
+  };
+
+  CooccurrenceTask();
+  ~CooccurrenceTask() override;
+
+  // Slot 1. Writes the last spill (an empty one when nothing was ever
+  // spilled, so that a result file always exists) and produces the result
+  // file. 0, or VOCS_E_NO_RESULT_FILE when a spill, the result file, the
+  // move or the merge fails. currentRecord is left as it is.
+  int Finish() override;
+  // Slot 3. Counts the pairs of one record: of `first` alone when `second` is
+  // null, else of the two sources. 0; VOCS_E_BAD_ARGUMENT for a single source
+  // in mode 0; VOCS_E_PAIR_NOT_COUNTED when a pair cannot be stored or, with
+  // two sources, a source not in mode 0 has no delimiter (a single source
+  // without delimiters yields nothing and succeeds); VOCS_E_NO_RESULT_FILE
+  // when a spill cannot be written. The sources' `content` may be trimmed in
+  // place (mode 0).
+  int ProcessRecord(int32_t index, StatSource* first, StatSource* second) override;
+  // Slot 5. Without a writer: 0, nothing delivered, temporary files kept.
+  // Otherwise open(outputName), one writeRecord per result line whose count
+  // is at least minFrequency, finish, and removal of the temporary files.
+  // The writer's non-zero open or finish result is returned as it is;
+  // VOCS_E_RESULT_FILE_OPEN when the result file cannot be opened or read.
+  // After a failure the temporary files stay.
+  int DeliverResults() override;
+  // Slot 7. The term rule: at least 4 bytes, first byte 0x41 or above. Also
+  // applied in mode 0.
+  bool AcceptTerm(std::string_view term) override;
+  // Slot 8. Merges the spill files into resultPath (PairMerger).
+  bool MergeSpillFiles() override;
+
+  // The next accepted token of cursor->text at the delimiter characters, as
+  // a view into the text. A middle token is tested by AcceptTerm as found
+  // between its delimiters, before its leading blanks (0x01..0x20 and the
+  // full-width space) are skipped; its trailing blanks stay. The last token
+  // is trimmed of BlankSet before the test. False when no token remains.
+  bool NextToken(TokenCursor* cursor, std::string_view delimiters, std::string_view* out);
+
+  // Counts one occurrence of the ordered pair, each term cut by CutTerm, and
+  // with a writer one participation of each term. Spills when the table
+  // reaches the threshold; false when that spill cannot be written (and from
+  // then on).
+  bool AddPair(std::string_view term1, std::string_view term2);
+  // Counts one participation of a term in termCountTable and totalTermCount.
+  bool CountPairTerm(std::string_view term);
+
+  // Writes the pair table, sorted, to a new spill file and records its path.
+  // False when the work directory, the file name or the file cannot be made
+  // or a write fails; the file is recorded once it is open. The table is
+  // left unusable: the caller empties it.
+  bool SpillPairs();
+
+  // Turns one line of the result file into a record for the writer. 0 for a
+  // line below minFrequency; VOCS_E_MALFORMED_PAIR_LINE for a line without
+  // exactly two tabs; VOCS_E_NO_TERM_COUNT when a term has no count; else the
+  // result of writeRecord.
+  int EmitResultRecord(std::string_view line);
+  // Fills Support1, Support2 and Reliability ("%0.4f") of `record`, whose
+  // fields 0 and 1 name the terms. Support1 is computed in double precision;
+  // Support2 and Reliability are rounded to single precision before they are
+  // formatted. 0, or VOCS_E_NO_TERM_COUNT when a term has no count. The texts
+  // stay valid until the next call.
+  int ComputeValues(CooccurrenceRecord* record, int64_t count);
+
+  int64_t totalTermCount() const { return totalTermCount_; }
+
+  // Observers for tests.
+  // The term's count in termCountTable, 0 when it has none.
+  int64_t TermCountForTesting(std::string_view term) const;
+  // Number of terms in termCountTable.
+  size_t TermCountTableSizeForTesting() const { return termCountTable_.counted_terms(); }
+  // Number of distinct pairs held in memory.
+  size_t PairTableSizeForTesting() const { return pairTable_.size(); }
+  // The pairs held in memory in spill order, "(t1,t2)=n" joined by spaces.
+  std::string DumpPairsForTesting() const;
+
+ private:
+  // The terms of one source, as ids, in text order.
+  bool CollectTerms(StatSource* source, std::string_view delimiters,
+                    std::vector<uint32_t>* ids);
+  // The whole trimmed content of a mode-0 source, or false when it is no
+  // term.
+  bool ModeZeroTerm(StatSource* source, std::string_view* term);
+  int ProcessSingleSource(StatSource* source);
+  int ProcessSourcePair(StatSource* first, StatSource* second);
+  // Counts the pairs of ids in order; false when a spill fails.
+  bool CountPairsWithin(const std::vector<uint32_t>& ids);
+  bool CountPairsAcross(const std::vector<uint32_t>& ids1, const std::vector<uint32_t>& ids2);
+  bool CountBlock(size_t n);
+  bool AddPairKey(uint64_t key);
+  bool SpillAndClear();
+
+  PairCountTable pairTable_;
+  StatSource* firstSource_ = nullptr;
+  StatSource* secondSource_ = nullptr;
+  std::string lineFormatter_;  // spill output, handed to the file in pieces
+  int64_t totalTermCount_ = 0;
+  TermIdTable termCountTable_;
+
+  std::vector<uint32_t> ids1_;
+  std::vector<uint32_t> ids2_;
+  std::vector<uint64_t> block_;  // pair keys waiting to be counted
+  bool spillFailed_ = false;
+
+  // Texts of the three computed values of the record being delivered.
+  char support1Text_[40] = {};
+  char support2Text_[40] = {};
+  char reliabilityText_[40] = {};
+};
+
+}  // namespace vocs
+
+#endif  // VOCS_COOC_COOCCURRENCE_TASK_H_

@@ -1,0 +1,111 @@
+#include "cooc/term_id_table.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+namespace vocs {
+
+namespace {
+
+constexpr size_t kInitialSlots = 1 << 12;
+
+inline uint64_t Load64(const char* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+inline uint64_t Mix(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+}  // namespace
+
+TermIdTable::TermIdTable() : slots_(kInitialSlots, 0), mask_(kInitialSlots - 1) {}
+
+uint64_t TermIdTable::Hash(std::string_view term) {
+  const char* p = term.data();
+  size_t n = term.size();
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0x100000001B3ull);
+  while (n >= 8) {
+    h = (h ^ Load64(p)) * 0x87C37B91114253D5ull;
+    h ^= h >> 31;
+    p += 8;
+    n -= 8;
+  }
+  if (n > 0) {
+    uint64_t tail = 0;
+    std::memcpy(&tail, p, n);
+    h = (h ^ tail) * 0x4CF5AD432745937Full;
+  }
+  return Mix(h);
+}
+
+size_t TermIdTable::Probe(std::string_view term, uint32_t hash) const {
+  size_t i = hash & mask_;
+  for (;;) {
+    const uint64_t slot = slots_[i];
+    if (slot == 0) return i;
+    if (static_cast<uint32_t>(slot >> 32) == hash) {
+      const Entry& e = entries_[static_cast<uint32_t>(slot) - 1];
+      if (e.length == term.size() &&
+          std::memcmp(arena_.data() + e.offset, term.data(), term.size()) == 0) {
+        return i;
+      }
+    }
+    i = (i + 1) & mask_;
+  }
+}
+
+uint32_t TermIdTable::Find(std::string_view term) const {
+  const uint32_t hash = static_cast<uint32_t>(Hash(term));
+  const uint64_t slot = slots_[Probe(term, hash)];
+  return slot == 0 ? kNoTerm : static_cast<uint32_t>(slot) - 1;
+}
+
+uint32_t TermIdTable::Intern(std::string_view term) {
+  const uint32_t hash = static_cast<uint32_t>(Hash(term));
+  size_t i = Probe(term, hash);
+  if (slots_[i] != 0) return static_cast<uint32_t>(slots_[i]) - 1;
+  const uint32_t id = static_cast<uint32_t>(entries_.size());
+  entries_.push_back(Entry{arena_.size(), static_cast<uint32_t>(term.size()), hash, 0});
+  arena_.append(term);
+  slots_[i] = (static_cast<uint64_t>(hash) << 32) | (static_cast<uint64_t>(id) + 1);
+  // Keep the load at or below one half so that probes stay short.
+  if (entries_.size() * 2 > slots_.size()) Grow();
+  return id;
+}
+
+void TermIdTable::Grow() {
+  std::vector<uint64_t> old(slots_.size() * 2, 0);
+  old.swap(slots_);
+  mask_ = slots_.size() - 1;
+  for (uint64_t slot : old) {
+    if (slot == 0) continue;
+    size_t i = static_cast<uint32_t>(slot >> 32) & mask_;
+    while (slots_[i] != 0) i = (i + 1) & mask_;
+    slots_[i] = slot;
+  }
+}
+
+void TermIdTable::UpdateOrder() {
+  const size_t known = sorted_.size();
+  const size_t total = entries_.size();
+  if (known == total) return;
+  auto less = [this](uint32_t a, uint32_t b) { return Term(a) < Term(b); };
+  sorted_.reserve(total);
+  for (size_t id = known; id < total; ++id) sorted_.push_back(static_cast<uint32_t>(id));
+  auto middle = sorted_.begin() + static_cast<ptrdiff_t>(known);
+  std::sort(middle, sorted_.end(), less);
+  std::inplace_merge(sorted_.begin(), middle, sorted_.end(), less);
+  rank_.resize(total);
+  for (size_t r = 0; r < total; ++r) rank_[sorted_[r]] = static_cast<uint32_t>(r);
+}
+
+}  // namespace vocs

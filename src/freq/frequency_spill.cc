@@ -35,7 +35,7 @@ void AppendSpillLine(std::string_view term, const SpillCounts& counts, std::stri
   out->push_back('\n');
 }
 
-int64_t ParseDecimal(std::string_view text) {
+int64_t ParseSpillNumber(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;
   bool negative = false;
@@ -61,10 +61,10 @@ bool ParseSpillLine(std::string_view line, std::string_view* term, SpillCounts* 
     end = tab;
   }
   *term = line.substr(0, tabs[0]);
-  counts->total = ParseDecimal(line.substr(tabs[0] + 1, tabs[1] - tabs[0] - 1));
-  counts->records = ParseDecimal(line.substr(tabs[1] + 1, tabs[2] - tabs[1] - 1));
-  counts->maxCount = ParseDecimal(line.substr(tabs[2] + 1, tabs[3] - tabs[2] - 1));
-  counts->minCount = ParseDecimal(line.substr(tabs[3] + 1));
+  counts->total = ParseSpillNumber(line.substr(tabs[0] + 1, tabs[1] - tabs[0] - 1));
+  counts->records = ParseSpillNumber(line.substr(tabs[1] + 1, tabs[2] - tabs[1] - 1));
+  counts->maxCount = ParseSpillNumber(line.substr(tabs[2] + 1, tabs[3] - tabs[2] - 1));
+  counts->minCount = ParseSpillNumber(line.substr(tabs[3] + 1));
   return true;
 }
 

@@ -49,7 +49,7 @@ bool ParseSpillLine(std::string_view line, std::string_view* term, SpillCounts* 
 
 // The value of a decimal field as atoll reads it: leading blanks skipped, an
 // optional sign, digits up to the first other byte; 0 when there are none.
-int64_t ParseDecimal(std::string_view text);
+int64_t ParseSpillNumber(std::string_view text);
 
 // Writes one spill or merge file: Open, Add in ascending term order, Finish.
 // Lines are gathered in a buffer of about 64 KiB before they reach the file.

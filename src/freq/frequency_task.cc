@@ -227,11 +227,11 @@ int FrequencyTask::EmitResultRecord(std::string_view line) {
   const std::string_view frequency_text = field(0);
   const std::string_view records_text = field(1);
   const std::string_view hypomin_text = field(3);
-  const int64_t frequency = ParseDecimal(frequency_text);
+  const int64_t frequency = ParseSpillNumber(frequency_text);
   if (frequency < minFrequency_) return 0;
   // The smallest count over all records is 0 unless every record holds the term.
   const std::string_view min_value =
-      ParseDecimal(records_text) == recordCount_ ? hypomin_text : std::string_view("0");
+      ParseSpillNumber(records_text) == recordCount_ ? hypomin_text : std::string_view("0");
   char average[64];
   std::snprintf(average, sizeof(average), "%0.4f",
                 static_cast<double>(frequency) / static_cast<double>(recordCount_));

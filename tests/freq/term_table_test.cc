@@ -120,7 +120,7 @@ TEST(SpillLineTest, NumbersAreReadAsAtollReadsThem) {
       {"42", 42}, {"  42", 42}, {"42x", 42}, {"", 0}, {"x", 0}, {"-7", -7}, {"+7", 7},
       {"9223372036854775807", INT64_MAX}, {"12\r", 12},
   };
-  for (const auto& [text, value] : cases) EXPECT_EQ(ParseDecimal(text), value) << text;
+  for (const auto& [text, value] : cases) EXPECT_EQ(ParseSpillNumber(text), value) << text;
 }
 
 TEST(SpillWriterTest, ReportsAFileThatWasNotWrittenWhole) {

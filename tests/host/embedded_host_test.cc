@@ -1,0 +1,430 @@
+// The embedded host's slots against a real database file, called the way the
+// module calls them (GBK texts, the -1107 protocol, handles by value).
+#include "host/embedded_host.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host_test_util.h"
+#include "vocs/errors.h"
+
+namespace vocs::host {
+namespace {
+
+using testing::Gbk;
+
+constexpr const char* kFrequencyColumns =
+    "(词条名称 CHAR(128) aliasname 'ItemName' displayname '词条名称', "
+    "词频 INTEGER(8) aliasname 'Frequency' displayname '词频', "
+    "平均值 NUM(16) aliasname 'Average' displayname '平均值')";
+
+class EmbeddedHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    host_ = EmbeddedHost::Open(dir_.Sub("test.db"), &error);
+    ASSERT_NE(host_, nullptr) << error;
+    Sql("CREATE TABLE docs (title TEXT, body TEXT, year INTEGER, score REAL, data BLOB, note TEXT);"
+        "INSERT INTO docs VALUES ('静夜思', '床前明月光，疑是地上霜。', 701, 1.5, x'00FF41', NULL);"
+        "INSERT INTO docs VALUES ('Spring', 'Hello 😀 world', 2009, -2, x'', 'n');"
+        "INSERT INTO docs VALUES ('春晓', '春眠不觉晓', 689, 0, NULL, '');");
+  }
+
+  void Sql(const std::string& sql) {
+    ASSERT_TRUE(host_->database()->Execute(sql.c_str())) << host_->database()->error();
+  }
+
+  // Rows of an SQL query as "a|b;c|d" (NULL shown as "null").
+  std::string Dump(const std::string& sql) {
+    Statement stmt;
+    if (!host_->database()->Prepare(sql, &stmt)) return "error: " + host_->database()->error();
+    std::string out;
+    for (bool row = true;;) {
+      if (!stmt.Step(&row)) return "error: " + host_->database()->error();
+      if (!row) break;
+      if (!out.empty()) out += ";";
+      for (int i = 0; i < stmt.ColumnCount(); ++i) {
+        if (i > 0) out += "|";
+        out += stmt.ColumnType(i) == SQLITE_NULL ? "null" : stmt.ColumnBytes(i);
+      }
+    }
+    return out;
+  }
+
+  ResultHandle Query(const std::string& utf8) {
+    ResultHandle handle{-1, 0, 0};
+    host_->runStatement(Gbk(utf8).c_str(), 0, &handle);
+    return handle;
+  }
+
+  // Reads one value as the job does: offer the buffer, grow on -1107.
+  std::string Read(ResultHandle handle, int field, int record) {
+    std::string buffer(4, '\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      int32_t length = static_cast<int32_t>(buffer.size()) - 1;
+      const int32_t result =
+          host_->readField(handle, field, record, buffer.data(), &length, 0, 0);
+      if (result == VOCS_HOST_BUFFER_TOO_SMALL) {
+        buffer.resize(static_cast<size_t>(length) + 1);
+        continue;
+      }
+      if (result < 0) return "error " + std::to_string(result);
+      EXPECT_EQ(buffer[static_cast<size_t>(length)], '\0');
+      return buffer.substr(0, static_cast<size_t>(length));
+    }
+    return "error: -1107 repeated";
+  }
+
+  // Runs a module statement (UTF-8 here, GBK on the wire) as the table writer
+  // does: success is an id above 0, followed by closeResult.
+  bool Execute(const std::string& utf8) { return ExecuteRaw(Gbk(utf8)); }
+  bool ExecuteRaw(const std::string& gbk) {
+    ResultHandle handle{-1, 0, 0};
+    host_->runStatement(gbk.c_str(), 1, &handle);
+    if (handle.id <= 0) return false;
+    EXPECT_EQ(host_->closeResult(handle), 0);
+    return true;
+  }
+
+  bool CreateWords(const std::string& name = "words") {
+    return Execute("CREATE TABLE " + name + " PATH '" + dir_.Sub("LOCAL_HS_DB/" + name) + "' " +
+                   kFrequencyColumns);
+  }
+
+  std::string WriteRecords(const std::string& name, const std::string& utf8) {
+    return dir_.Write(name, Gbk(utf8));
+  }
+
+  testing::TempDir dir_;
+  std::unique_ptr<EmbeddedHost> host_;
+};
+
+TEST_F(EmbeddedHostTest, QueryCountsRecordsAndDeliversGbk) {
+  const ResultHandle handle = Query("SELECT * FROM docs ORDER BY year");
+  ASSERT_GT(handle.id, 0) << host_->last_error();
+  EXPECT_EQ(handle.count, 3);
+  EXPECT_EQ(Read(handle, 0, 0), Gbk("春晓"));
+  EXPECT_EQ(Read(handle, 1, 1), Gbk("床前明月光，疑是地上霜。"));
+  EXPECT_EQ(Read(handle, 2, 2), "2009");
+  EXPECT_EQ(Read(handle, 3, 1), "1.5");
+  EXPECT_EQ(Read(handle, 4, 1), std::string("\x00\xFF\x41", 3));  // blob bytes as they are
+  EXPECT_EQ(Read(handle, 5, 1), "");                              // NULL
+  EXPECT_EQ(Read(handle, 1, 2), "Hello ? world");  // no GBK form: "?"
+  // Records are read by index in any order and as often as asked.
+  EXPECT_EQ(Read(handle, 0, 0), Gbk("春晓"));
+  EXPECT_EQ(Read(handle, 0, 2), "Spring");
+  EXPECT_EQ(Read(handle, 0, 1), Gbk("静夜思"));
+  EXPECT_EQ(host_->closeResult(handle), 0);
+  EXPECT_EQ(host_->open_handles(), 0u);
+}
+
+TEST_F(EmbeddedHostTest, ReadFieldAnswersBufferTooSmallWithTheSizeNeeded) {
+  const ResultHandle handle = Query("SELECT title FROM docs WHERE year = 701");
+  ASSERT_GT(handle.id, 0);
+  const std::string value = Gbk("静夜思");  // 6 bytes, needs 7 with the 0 byte
+  char buffer[16];
+  const struct {
+    int32_t offered;
+    int32_t result;
+    int32_t length_after;
+  } kCases[] = {{0, VOCS_HOST_BUFFER_TOO_SMALL, 7}, {6, VOCS_HOST_BUFFER_TOO_SMALL, 7},
+                {7, 0, 6}, {16, 0, 6}, {-5, VOCS_HOST_BUFFER_TOO_SMALL, 7}};
+  for (const auto& c : kCases) {
+    std::memset(buffer, 'x', sizeof buffer);
+    int32_t length = c.offered;
+    EXPECT_EQ(host_->readField(handle, 0, 0, buffer, &length, 0, 0), c.result) << c.offered;
+    EXPECT_EQ(length, c.length_after) << c.offered;
+    if (c.result == 0) {
+      EXPECT_EQ(std::string(buffer, 6), value);
+      EXPECT_EQ(buffer[6], '\0');
+      EXPECT_EQ(buffer[7], 'x');  // nothing written past the terminator
+    } else {
+      EXPECT_EQ(buffer[0], 'x');  // nothing written when refused
+    }
+  }
+  host_->closeResult(handle);
+}
+
+TEST_F(EmbeddedHostTest, ResolveFieldFindsColumnsWithoutRegardToCase) {
+  Sql("CREATE TABLE zh (词条 TEXT, Body TEXT)");
+  const ResultHandle docs = Query("SELECT title, body AS Text FROM docs");
+  ASSERT_GT(docs.id, 0);
+  EXPECT_EQ(host_->resolveField(docs, "TITLE", 0), 0);
+  EXPECT_EQ(host_->resolveField(docs, "text", 0), 1);
+  EXPECT_EQ(host_->resolveField(docs, "body", 0), VOCS_E_BAD_ARGUMENT);
+  EXPECT_EQ(host_->last_error(),
+            "the query result has no column \"body\" (its columns: title, Text)");
+  const ResultHandle zh = Query("SELECT * FROM zh");
+  ASSERT_GT(zh.id, 0);
+  EXPECT_EQ(zh.count, 0);
+  EXPECT_EQ(host_->resolveField(zh, Gbk("词条").c_str(), 0), 0);
+  EXPECT_EQ(host_->resolveField(zh, "BODY", 0), 1);
+  host_->closeResult(docs);
+  host_->closeResult(zh);
+}
+
+TEST_F(EmbeddedHostTest, BadHandlesFieldsAndRecordsAreRefused) {
+  const ResultHandle handle = Query("SELECT title FROM docs");
+  ASSERT_GT(handle.id, 0);
+  char buffer[64];
+  int32_t length = sizeof buffer;
+  EXPECT_EQ(host_->readField(handle, 1, 0, buffer, &length, 0, 0), VOCS_E_BAD_ARGUMENT);
+  EXPECT_EQ(host_->readField(handle, -1, 0, buffer, &length, 0, 0), VOCS_E_BAD_ARGUMENT);
+  EXPECT_EQ(host_->readField(handle, 0, 3, buffer, &length, 0, 0), VOCS_E_BAD_ARGUMENT);
+  EXPECT_EQ(host_->last_error(), "readField: the query has no record 3");
+  EXPECT_EQ(host_->readField(handle, 0, 0, nullptr, &length, 0, 0), VOCS_E_BAD_ARGUMENT);
+  EXPECT_EQ(host_->closeResult(handle), 0);
+  EXPECT_EQ(host_->closeResult(handle), VOCS_E_BAD_ARGUMENT);
+  EXPECT_EQ(host_->readField(handle, 0, 0, buffer, &length, 0, 0), VOCS_E_BAD_ARGUMENT);
+  EXPECT_EQ(host_->resolveField(handle, "title", 0), VOCS_E_BAD_ARGUMENT);
+  ResultHandle other{-1, 0, 0};
+  EXPECT_LT(host_->runStatement("SELECT 1", 2, &other), 0);
+  EXPECT_EQ(other.id, -1);
+}
+
+TEST_F(EmbeddedHostTest, QueriesThatWouldWriteAreRefusedAndChangeNothing) {
+  const std::string before = Dump("SELECT * FROM docs");
+  const std::string schema = Dump("SELECT name FROM sqlite_schema ORDER BY name");
+  const std::string attached = dir_.Sub("attached.db");
+  for (const std::string& sql :
+       {std::string("DELETE FROM docs"), std::string("UPDATE docs SET title = 'x'"),
+        std::string("DROP TABLE docs"), std::string("INSERT INTO docs (title) VALUES ('x')"),
+        "ATTACH DATABASE '" + attached + "' AS other", std::string("PRAGMA user_version = 7"),
+        std::string("BEGIN"), std::string("SELECT 1; DELETE FROM docs"),
+        std::string("CREATE TABLE z (a)"), std::string("WITH d AS (DELETE FROM docs) SELECT 1"),
+        std::string(""), std::string("SELEC nothing")}) {
+    ResultHandle handle{5, 5, 5};
+    EXPECT_EQ(host_->runStatement(Gbk(sql).c_str(), 0, &handle), VOCS_E_QUERY_NOT_OPENED) << sql;
+    EXPECT_LT(handle.id, 0) << sql;
+    EXPECT_EQ(handle.count, 0) << sql;
+    EXPECT_FALSE(host_->last_error().empty()) << sql;
+  }
+  EXPECT_EQ(Dump("SELECT * FROM docs"), before);
+  EXPECT_EQ(Dump("SELECT name FROM sqlite_schema ORDER BY name"), schema);
+  EXPECT_EQ(Dump("PRAGMA user_version"), "0");
+  EXPECT_FALSE(std::filesystem::exists(attached));
+  EXPECT_EQ(host_->open_handles(), 0u);
+}
+
+TEST_F(EmbeddedHostTest, TableStatementsInTheModulesOrder) {
+  ASSERT_TRUE(CreateWords()) << host_->last_error();
+  const std::string records = WriteRecords(
+      "LOCAL_HS_DB/rec_1.tmp",
+      "<REC>\r\n<词条名称>=明月\r\n<词频>=12\r\n<平均值>=0.5000\r\n"
+      "<REC>\r\n<词条名称>=a=b\t<c>\r\n<词频>=-3\r\n<平均值>=\r\n");
+  ASSERT_TRUE(Execute("bulkload table words\"" + records + "\"")) << host_->last_error();
+
+  ASSERT_EQ(host_->getFieldCount("words"), 3);
+  std::vector<unsigned char> descriptors(3 * VOCS_FIELD_DESCRIPTOR_SIZE, 0xEE);
+  int32_t size = static_cast<int32_t>(descriptors.size());
+  EXPECT_EQ(host_->getFieldDescriptors("words", descriptors.data(), &size), 3);
+  const struct {
+    const char* name;
+    const char* type;
+    int32_t length;
+  } kExpected[] = {{"词条名称", "CHAR", 128}, {"词频", "INTEGER", 8}, {"平均值", "NUM", 16}};
+  std::vector<std::string> alters;
+  for (int i = 0; i < 3; ++i) {
+    const unsigned char* d = descriptors.data() + i * VOCS_FIELD_DESCRIPTOR_SIZE;
+    const std::string name(reinterpret_cast<const char*>(d));
+    EXPECT_EQ(name, Gbk(kExpected[i].name));
+    int32_t id = 0;
+    int32_t length = 0;
+    std::memcpy(&id, d + VOCS_FIELD_DESCRIPTOR_ID_OFFSET, 4);
+    std::memcpy(&length, d + VOCS_FIELD_DESCRIPTOR_LENGTH_OFFSET, 4);
+    EXPECT_EQ(length, kExpected[i].length);
+    EXPECT_EQ(d[VOCS_FIELD_DESCRIPTOR_SIZE - 1], 0);  // the record is cleared
+    char type[512] = {};
+    int32_t type_size = sizeof type;
+    EXPECT_GE(host_->getFieldTypeText(id, type, &type_size), 0);
+    EXPECT_STREQ(type, kExpected[i].type);
+    // The column statement the table writer composes from these answers.
+    ASSERT_TRUE(ExecuteRaw("ALTER TABLE words ALTER " + name + " AS " + name + " " + type + "(" +
+                           std::to_string(length) + ") NORMAL"))
+        << host_->last_error();
+  }
+  ASSERT_TRUE(Execute("INDEX words ALL")) << host_->last_error();
+
+  EXPECT_EQ(Dump("SELECT 词条名称, typeof(词频), 词频, typeof(平均值), 平均值 FROM words "
+                 "ORDER BY rowid"),
+            "明月|integer|12|real|0.5;a=b\t<c>|integer|-3|null|null");
+  EXPECT_EQ(Dump("SELECT name, type_text, length, alias, display_name, attribute "
+                 "FROM vocs_columns WHERE table_name = 'words' ORDER BY position"),
+            "词条名称|CHAR|128|ItemName|词条名称|NORMAL;词频|INTEGER|8|Frequency|词频|NORMAL;"
+            "平均值|NUM|16|Average|平均值|NORMAL");
+  EXPECT_EQ(Dump("SELECT path FROM vocs_tables"), dir_.Sub("LOCAL_HS_DB/words"));
+  EXPECT_EQ(Dump("SELECT count(*) FROM sqlite_schema WHERE type = 'index' AND tbl_name = "
+                 "'words'"),
+            "3");
+  // A second INDEX statement finds its indexes there already.
+  EXPECT_TRUE(Execute("INDEX words ALL"));
+  EXPECT_EQ(host_->last_created_table(), "words");
+  EXPECT_EQ(host_->open_handles(), 0u);
+}
+
+TEST_F(EmbeddedHostTest, FieldAnswersForUnknownTablesAndFields) {
+  EXPECT_EQ(host_->getFieldCount("nothing"), 0);
+  EXPECT_EQ(host_->getFieldCount("docs"), 0);  // imported, not a result table
+  ASSERT_TRUE(CreateWords());
+  char type[8];
+  int32_t size = 3;  // "CHAR" needs 5
+  std::vector<unsigned char> descriptors(VOCS_FIELD_DESCRIPTOR_SIZE);
+  int32_t bytes = VOCS_FIELD_DESCRIPTOR_SIZE;  // room for one of three
+  EXPECT_EQ(host_->getFieldDescriptors("WORDS", descriptors.data(), &bytes), 1);
+  int32_t id = 0;
+  std::memcpy(&id, descriptors.data() + VOCS_FIELD_DESCRIPTOR_ID_OFFSET, 4);
+  EXPECT_EQ(host_->getFieldTypeText(id, type, &size), VOCS_HOST_BUFFER_TOO_SMALL);
+  EXPECT_EQ(size, 5);
+  EXPECT_EQ(host_->getFieldTypeText(id, type, &size), 4);
+  EXPECT_STREQ(type, "CHAR");
+  EXPECT_LT(host_->getFieldTypeText(987654, type, &size), 0);
+}
+
+TEST_F(EmbeddedHostTest, CreateFailsOverAnyTableAndDropReplacesOnlyResultTables) {
+  ASSERT_TRUE(CreateWords());
+  // The table writer's sequence for an existing table: CREATE fails, DROP,
+  // CREATE again.
+  EXPECT_FALSE(CreateWords());
+  EXPECT_EQ(host_->last_error().rfind("statement failed: a table \"words\" exists already", 0),
+            0u)
+      << host_->last_error();
+  EXPECT_TRUE(Execute("DROP TABLE words"));
+  EXPECT_EQ(Dump("SELECT count(*) FROM vocs_columns"), "0");
+  EXPECT_TRUE(CreateWords());
+
+  // An imported table is never dropped by a statement.
+  const std::string docs = Dump("SELECT * FROM docs");
+  EXPECT_FALSE(CreateWords("docs"));
+  EXPECT_FALSE(Execute("DROP TABLE docs"));
+  EXPECT_EQ(host_->last_error(),
+            "statement failed: \"docs\" is not a result table (only tables made by CREATE TABLE "
+            "statements are changed by statements): DROP TABLE docs");
+  EXPECT_FALSE(Execute("DROP TABLE missing"));
+  EXPECT_EQ(Dump("SELECT * FROM docs"), docs);
+  // Names SQLite and the catalogue keep.
+  EXPECT_FALSE(CreateWords("sqlite_x"));
+  EXPECT_FALSE(CreateWords("vocs_columns"));
+  EXPECT_FALSE(Execute("CREATE TABLE t PATH 'p' (a CHAR, A INTEGER)"));
+}
+
+TEST_F(EmbeddedHostTest, BulkLoadOfAFileIsAllOrNothing) {
+  ASSERT_TRUE(CreateWords());
+  const std::string good = "<REC>\r\n<词条名称>=甲\r\n<词频>=1\r\n";
+  const struct {
+    std::string contents;
+    const char* error_part;
+  } kCases[] = {
+      {good + good + "<REC>\r\n<词条名称>=乙\r\ngarbage\r\n", "line 9: neither"},
+      {good + "<REC>\r\n<其他>=1\r\n", "has the tag <其他>, which is no column of \"words\""},
+      {good + "<REC>\r\n<词频>=12x\r\n", "<词频> is no integer: \"12x\""},
+      {good + "<REC>\r\n<平均值>=abc\r\n", "<平均值> is no number: \"abc\""},
+      {good + "<REC>\r\n<词频>=99999999999999999999\r\n", "is no integer"},
+  };
+  int n = 0;
+  for (const auto& c : kCases) {
+    const std::string file = WriteRecords("rec_" + std::to_string(++n), c.contents);
+    EXPECT_FALSE(Execute("bulkload table words\"" + file + "\"")) << c.contents;
+    EXPECT_NE(host_->last_error().find(c.error_part), std::string::npos) << host_->last_error();
+    EXPECT_NE(host_->last_error().find("nothing of " + file + " was loaded"), std::string::npos);
+    EXPECT_EQ(Dump("SELECT count(*) FROM words"), "0") << c.contents;
+  }
+  // Bytes that are not GBK in a value.
+  const std::string bad = dir_.Write("rec_bad", Gbk("<REC>\r\n<词条名称>=") + "\x81\x7F\r\n");
+  EXPECT_FALSE(Execute("bulkload table words\"" + bad + "\""));
+  EXPECT_FALSE(Execute("bulkload table words\"" + dir_.Sub("missing") + "\""));
+  EXPECT_FALSE(Execute("bulkload table docs\"" + WriteRecords("rec_docs", good) + "\""));
+  EXPECT_FALSE(Execute("bulkload table nothing\"" + WriteRecords("rec_none", good) + "\""));
+  EXPECT_EQ(Dump("SELECT count(*) FROM words"), "0");
+  EXPECT_EQ(Dump("SELECT count(*) FROM docs"), "3");
+  // An empty file loads no record and succeeds.
+  EXPECT_TRUE(Execute("bulkload table words\"" + dir_.Write("empty", "") + "\""));
+}
+
+TEST_F(EmbeddedHostTest, TableNamesCannotReachSqlAsCode) {
+  ASSERT_TRUE(CreateWords());
+  const std::string tables = Dump("SELECT name FROM sqlite_schema ORDER BY name");
+  for (const std::string& name :
+       {std::string("x\";DROP TABLE docs;--"), std::string("docs\""), std::string("x'y"),
+        std::string("a b"), std::string("t(a)"), std::string("x;DROP TABLE docs")}) {
+    EXPECT_FALSE(Execute("CREATE TABLE " + name + " PATH '/p' (a CHAR)")) << name;
+    EXPECT_FALSE(Execute("DROP TABLE " + name)) << name;
+    EXPECT_FALSE(Execute("INDEX " + name + " ALL")) << name;
+    EXPECT_FALSE(Execute("bulkload table " + name + "\"/nonexistent\"")) << name;
+    EXPECT_EQ(host_->last_error().rfind("statement refused: ", 0), 0u) << host_->last_error();
+  }
+  EXPECT_EQ(Dump("SELECT name FROM sqlite_schema ORDER BY name"), tables);
+  EXPECT_EQ(Dump("SELECT count(*) FROM docs"), "3");
+  // Unusual but valid names are quoted, not refused.
+  EXPECT_TRUE(Execute("CREATE TABLE select.v-1 PATH '/p' (from CHAR)")) << host_->last_error();
+  EXPECT_EQ(Dump("SELECT count(*) FROM \"select.v-1\""), "0");
+}
+
+TEST_F(EmbeddedHostTest, StatementsWhileAQueryIsOpen) {
+  ASSERT_TRUE(CreateWords("old"));
+  const ResultHandle handle = Query("SELECT title FROM docs ORDER BY year");
+  ASSERT_GT(handle.id, 0);
+  EXPECT_EQ(Read(handle, 0, 0), Gbk("春晓"));
+  // The table writer replaces its table while the job's query is still open.
+  EXPECT_TRUE(Execute("DROP TABLE old")) << host_->last_error();
+  EXPECT_TRUE(CreateWords("old"));
+  EXPECT_EQ(Read(handle, 0, 1), Gbk("静夜思"));
+  EXPECT_EQ(Read(handle, 0, 2), "Spring");
+  host_->closeResult(handle);
+}
+
+TEST_F(EmbeddedHostTest, ConvertTextRespectsTheDestinationSize) {
+  const std::string source = Gbk("今天天气很好");
+  const std::string expected = Gbk("今天/天气/很好");  // 14 bytes
+  int64_t conversions = 0;
+  host_->set_conversion_observer([&](int64_t n) { conversions = n; });
+  char out[32];
+  std::memset(out, 'x', sizeof out);
+  int32_t length = 14;
+  EXPECT_EQ(host_->convertText(source.c_str(), out, &length), VOCS_HOST_BUFFER_TOO_SMALL);
+  EXPECT_EQ(length, 15);
+  EXPECT_EQ(out[0], 'x');
+  length = 15;
+  EXPECT_EQ(host_->convertText(source.c_str(), out, &length), 0);
+  EXPECT_EQ(std::string(out), expected);
+  // UTF-8 input gives the same GBK words; a fixed setting is honoured.
+  length = sizeof out;
+  EXPECT_EQ(host_->convertText("今天天气很好", out, &length), 0);
+  EXPECT_EQ(std::string(out), expected);
+  host_->set_input_encoding(TextEncoding::kGbk);
+  length = sizeof out;
+  EXPECT_EQ(host_->convertText(source.c_str(), out, &length), 0);
+  EXPECT_EQ(std::string(out), expected);
+  EXPECT_EQ(conversions, 4);
+}
+
+TEST_F(EmbeddedHostTest, RecordObserverSeesTheRecordsRead) {
+  std::vector<std::string> seen;
+  host_->set_record_observer(
+      [&](int64_t record, int64_t count) { seen.push_back(std::to_string(record) + "/" +
+                                                          std::to_string(count)); });
+  const ResultHandle handle = Query("SELECT title, body FROM docs");
+  for (int record = 0; record < 3; ++record) {
+    Read(handle, 0, record);
+    Read(handle, 1, record);
+  }
+  host_->closeResult(handle);
+  EXPECT_EQ(seen, (std::vector<std::string>{"1/3", "2/3", "3/3"}));
+}
+
+TEST(EmbeddedHostOpenTest, ReportsAFileThatIsNoDatabase) {
+  testing::TempDir dir;
+  const std::string path = dir.Write("not.db", std::string(4096, 'z'));
+  std::string error;
+  EXPECT_EQ(EmbeddedHost::Open(path, &error), nullptr);
+  EXPECT_NE(error.find("cannot open the database " + path), std::string::npos) << error;
+  EXPECT_EQ(EmbeddedHost::Open(dir.Sub("missing/dir/x.db"), &error), nullptr);
+}
+
+}  // namespace
+}  // namespace vocs::host

@@ -207,8 +207,6 @@ static_assert(SameCode(TOK_STAT, kTokenStat) && SameCode(TOK_WORDFREQ, kTokenWor
               SameCode(TOK_TO, kTokenTo) && SameCode(TOK_TABLE, kTokenTable) &&
               SameCode(TOK_FILE, kTokenFile) && SameCode(TOK_WHERE, kTokenWhere) &&
               SameCode(TOK_WORD, kTokenWord) && SameCode(TOK_TEMPPATH, kTokenTemppath));
-static_assert(!SameCode(TOK_VOCS_LANG_UNDEF, kTokenTooMany) &&
-              !SameCode(TOK_VOCS_LANG_error, kTokenTooMany));
 
 int parseStatement(ParseState* state) { return vocs_lang_parse(state); }
 

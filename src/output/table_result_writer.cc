@@ -155,13 +155,14 @@ int TableResultWriter::DeclareColumns() {
   if (count <= 0) return 0;
   // The array size in bytes is passed as a 32-bit value.
   count = std::min<int32_t>(count, INT32_MAX / VOCS_FIELD_DESCRIPTOR_SIZE);
-  std::vector<unsigned char> descriptors(
-      static_cast<size_t>(count) * VOCS_FIELD_DESCRIPTOR_SIZE, 0);
+  std::vector<unsigned char> descriptors(static_cast<size_t>(count) * VOCS_FIELD_DESCRIPTOR_SIZE,
+                                         0);
   int32_t size_in_bytes = count * VOCS_FIELD_DESCRIPTOR_SIZE;
   host_->getFieldDescriptors(table_name_.c_str(), descriptors.data(), &size_in_bytes);
 
   for (int32_t i = 0; i < count; ++i) {
-    const unsigned char* d = descriptors.data() + static_cast<size_t>(i) * VOCS_FIELD_DESCRIPTOR_SIZE;
+    const unsigned char* d =
+        descriptors.data() + static_cast<size_t>(i) * VOCS_FIELD_DESCRIPTOR_SIZE;
     const std::string name(TerminatedText(d, VOCS_FIELD_DESCRIPTOR_NAME_SIZE));
     int32_t field_id = 0;
     int32_t length = 0;
@@ -202,8 +203,6 @@ int CooccurrenceTableWriter::writeRecord(RecordView record) {
   return WriteTaggedRecord(kCooccurrenceFields, record);
 }
 
-bool CooccurrenceTableWriter::createTable() {
-  return CreateTableWithColumns(kCooccurrenceColumns);
-}
+bool CooccurrenceTableWriter::createTable() { return CreateTableWithColumns(kCooccurrenceColumns); }
 
 }  // namespace vocs

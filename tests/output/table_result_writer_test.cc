@@ -71,7 +71,8 @@ class ScriptedHost final : public HostInterface {
 std::vector<std::string> Statements(const RecordingHost& host) {
   static const std::regex kSpillName("\"[^\"]*rec_[^\"]*\\.tmp\"");
   std::vector<std::string> out;
-  for (const std::string& s : host.statements()) out.push_back(std::regex_replace(s, kSpillName, "FILE"));
+  for (const std::string& s : host.statements())
+    out.push_back(std::regex_replace(s, kSpillName, "FILE"));
   return out;
 }
 
@@ -87,8 +88,7 @@ std::vector<std::string> SpillFilesIn(const std::string& directory) {
 }
 
 std::string ModeOneRecord(const std::string& term, const std::string& frequency) {
-  return "<REC>\r\n<" + kItemName + ">=" + term + "\r\n<" + kFrequency + ">=" + frequency +
-         "\r\n";
+  return "<REC>\r\n<" + kItemName + ">=" + term + "\r\n<" + kFrequency + ">=" + frequency + "\r\n";
 }
 
 class TableWriterTest : public ::testing::Test {
@@ -106,11 +106,11 @@ TEST_F(TableWriterTest, FrequencyOnlyCreateStatementIsByteExact) {
   const std::string path = Output("d/words");
   ASSERT_EQ(writer.open(path), 0);
 
-  EXPECT_THAT(host_.statements(),
-              ElementsAre("CREATE TABLE words PATH '" + path + "' (" + kItemName +
-                          " CHAR(128) aliasname 'ItemName' displayname '" + kItemName + "', " +
-                          kFrequency + " INTEGER(16) aliasname 'Frequency' displayname '" +
-                          kFrequency + "')"));
+  EXPECT_THAT(
+      host_.statements(),
+      ElementsAre("CREATE TABLE words PATH '" + path + "' (" + kItemName +
+                  " CHAR(128) aliasname 'ItemName' displayname '" + kItemName + "', " + kFrequency +
+                  " INTEGER(16) aliasname 'Frequency' displayname '" + kFrequency + "')"));
   EXPECT_EQ(writer.table_name(), "words");
   EXPECT_TRUE(std::filesystem::is_directory(Output("d")));
   EXPECT_EQ(writer.spill_file().directory(), Output("d/"));
@@ -127,13 +127,24 @@ TEST_F(TableWriterTest, ColumnListsOfEveryLayout) {
     std::vector<std::pair<std::string, std::string>> columns;  // type, alias
   };
   const std::vector<Case> cases = {
-      {true, 0, {{"CHAR(128)", "ItemName"}, {"INTEGER(8)", "Frequency"}, {"INTEGER(8)", "LineCount"},
-                 {"INTEGER(8)", "MaxValue"}, {"INTEGER(8)", "HypominValue"},
-                 {"INTEGER(8)", "MinValue"}, {"NUM(16)", "Average"}}},
+      {true,
+       0,
+       {{"CHAR(128)", "ItemName"},
+        {"INTEGER(8)", "Frequency"},
+        {"INTEGER(8)", "LineCount"},
+        {"INTEGER(8)", "MaxValue"},
+        {"INTEGER(8)", "HypominValue"},
+        {"INTEGER(8)", "MinValue"},
+        {"NUM(16)", "Average"}}},
       {true, 1, {{"CHAR(128)", "ItemName"}, {"INTEGER(16)", "Frequency"}}},
-      {false, 1, {{"CHAR(128)", "Item1Name"}, {"CHAR(128)", "Item2Name"},
-                  {"INTEGER(8)", "Frequency"}, {"NUM(16)", "Support1"}, {"NUM(16)", "Support2"},
-                  {"NUM(16)", "Reliability"}}},
+      {false,
+       1,
+       {{"CHAR(128)", "Item1Name"},
+        {"CHAR(128)", "Item2Name"},
+        {"INTEGER(8)", "Frequency"},
+        {"NUM(16)", "Support1"},
+        {"NUM(16)", "Support2"},
+        {"NUM(16)", "Reliability"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.frequency) + " mode " + std::to_string(c.mode));
@@ -149,7 +160,9 @@ TEST_F(TableWriterTest, ColumnListsOfEveryLayout) {
     ASSERT_EQ(writer->open(Output("t")), 0);
     ASSERT_EQ(host_.statements().size(), 1u);
     const std::string create = host_.statements()[0];
-    std::regex column("(?:\\(|, )([^ ,(]+) ([A-Z]+\\([0-9]+\\)) aliasname '([A-Za-z0-9]+)' displayname '([^']+)'");
+    std::regex column(
+        "(?:\\(|, )([^ ,(]+) ([A-Z]+\\([0-9]+\\)) aliasname '([A-Za-z0-9]+)' displayname "
+        "'([^']+)'");
     std::vector<std::pair<std::string, std::string>> seen;
     for (auto it = std::sregex_iterator(create.begin(), create.end(), column);
          it != std::sregex_iterator(); ++it) {
@@ -195,7 +208,8 @@ TEST_F(TableWriterTest, FailedCreateIsDroppedAndRetriedOnce) {
   const std::string create = "CREATE TABLE words PATH";
   const std::vector<Case> cases = {
       {{{"CREATE", 0}}, 0, {"CREATE", "DROP TABLE words", "CREATE"}},
-      {{{"CREATE", 0}, {"CREATE", 1}}, VOCS_E_TABLE_NOT_CREATED,
+      {{{"CREATE", 0}, {"CREATE", 1}},
+       VOCS_E_TABLE_NOT_CREATED,
        {"CREATE", "DROP TABLE words", "CREATE"}},
       {{{"CREATE", 0}, {"DROP", 0}}, VOCS_E_TABLE_NOT_CREATED, {"CREATE", "DROP TABLE words"}},
   };
@@ -235,8 +249,7 @@ TEST_F(TableWriterTest, WithoutHost) {
 }
 
 TEST_F(TableWriterTest, FinishLoadsThenDeclaresColumnsAndIndexes) {
-  host_.table_fields = {{"word", 11, 128, "CHAR"}, {"freq", 12, 0, "INTEGER"},
-                        {"gone", 13, 8, ""}};
+  host_.table_fields = {{"word", 11, 128, "CHAR"}, {"freq", 12, 0, "INTEGER"}, {"gone", 13, 8, ""}};
   FrequencyTableWriter writer;
   writer.setHost(&host_);
   writer.setMode(1);
@@ -250,15 +263,15 @@ TEST_F(TableWriterTest, FinishLoadsThenDeclaresColumnsAndIndexes) {
   host_.ClearLog();
   ASSERT_EQ(writer.finish(), 0);
 
-  EXPECT_THAT(host_.statements(),
-              ElementsAre("bulkload table words\"" + spill + "\"",
-                          "ALTER TABLE words ALTER word AS word CHAR(128) NORMAL",
-                          "ALTER TABLE words ALTER freq AS freq INTEGER NORMAL",
-                          "INDEX words ALL"));
+  EXPECT_THAT(
+      host_.statements(),
+      ElementsAre("bulkload table words\"" + spill + "\"",
+                  "ALTER TABLE words ALTER word AS word CHAR(128) NORMAL",
+                  "ALTER TABLE words ALTER freq AS freq INTEGER NORMAL", "INDEX words ALL"));
   EXPECT_THAT(host_.log(),
-              ElementsAre("runStatement(bulkload table words\"" + spill + "\",1)",
-                          "closeResult(1)", "getFieldCount(words)",
-                          "getFieldDescriptors(words,648)", "getFieldTypeText(11,512)",
+              ElementsAre("runStatement(bulkload table words\"" + spill + "\",1)", "closeResult(1)",
+                          "getFieldCount(words)", "getFieldDescriptors(words,648)",
+                          "getFieldTypeText(11,512)",
                           "runStatement(ALTER TABLE words ALTER word AS word CHAR(128) NORMAL,1)",
                           "closeResult(1)", "getFieldTypeText(12,512)",
                           "runStatement(ALTER TABLE words ALTER freq AS freq INTEGER NORMAL,1)",
@@ -319,8 +332,8 @@ TEST_F(TableWriterTest, HostWithoutFieldsEndsAfterTheLoad) {
   writer.setHost(&host_);
   ASSERT_EQ(writer.open(Output("words")), 0);
   ASSERT_EQ(writer.finish(), 0);
-  EXPECT_THAT(Statements(host_), ElementsAre(::testing::StartsWith("CREATE TABLE words"),
-                                             "bulkload table wordsFILE"));
+  EXPECT_THAT(Statements(host_),
+              ElementsAre(::testing::StartsWith("CREATE TABLE words"), "bulkload table wordsFILE"));
   EXPECT_THAT(host_.call_names(), ::testing::Contains("getFieldCount"));
   EXPECT_THAT(host_.call_names(), ::testing::Not(::testing::Contains("getFieldDescriptors")));
 }
@@ -417,7 +430,8 @@ TEST_F(TableWriterTest, FailedLoadKeepsItsFileAndTheLaterOnes) {
   ASSERT_EQ(host.recording.loaded_files.size(), 2u);
   EXPECT_EQ(host.recording.loaded_files[0], ModeOneRecord("aaaa", "1"));
   std::vector<std::string> left;
-  for (const std::string& name : writer.spill_file().completed()) left.push_back(ReadFileOrMissing(name));
+  for (const std::string& name : writer.spill_file().completed())
+    left.push_back(ReadFileOrMissing(name));
   EXPECT_THAT(left, ElementsAre(ModeOneRecord("bbbb", "1"), ModeOneRecord("cccc", "1"), ""));
   EXPECT_EQ(SpillFilesIn(dir_.path()).size(), 3u);
 }

@@ -1,0 +1,113 @@
+#include "api/statistics_runs.h"
+
+#include <memory>
+#include <utility>
+
+#include "cooc/cooccurrence_task.h"
+#include "freq/frequency_task.h"
+#include "job/stat_job.h"
+#include "output/file_result_writer.h"
+#include "output/table_result_writer.h"
+#include "vocs/errors.h"
+
+namespace vocs {
+
+namespace {
+
+std::unique_ptr<StatTask> MakeTask(StatisticKind statistic) {
+  if (statistic == StatisticKind::kFrequency) return std::make_unique<FrequencyTask>();
+  return std::make_unique<CooccurrenceTask>();
+}
+
+std::unique_ptr<ResultWriter> MakeWriter(StatisticKind statistic, OutputTarget output) {
+  const bool frequency = statistic == StatisticKind::kFrequency;
+  if (output == OutputTarget::kTable) {
+    if (frequency) return std::make_unique<FrequencyTableWriter>();
+    return std::make_unique<CooccurrenceTableWriter>();
+  }
+  if (frequency) return std::make_unique<FrequencyFileWriter>();
+  return std::make_unique<CooccurrenceFileWriter>();
+}
+
+void AddSource(const RunSource& source, StatJob* job) {
+  switch (source.kind) {
+    case RunSource::Kind::kField:
+      job->AddFieldSource(source.name.c_str(), source.mode, source.mode_text.c_str());
+      break;
+    case RunSource::Kind::kBuffer:
+      job->AddBufferSource(source.data, source.length, source.mode, source.mode_text.c_str());
+      break;
+    case RunSource::Kind::kFile:
+      job->AddFileSource(source.name.c_str(), source.mode, source.mode_text.c_str());
+      break;
+  }
+}
+
+}  // namespace
+
+RunSource RunSource::Field(std::string name, int32_t mode, std::string mode_text) {
+  RunSource source;
+  source.kind = Kind::kField;
+  source.name = std::move(name);
+  source.mode = mode;
+  source.mode_text = std::move(mode_text);
+  return source;
+}
+
+RunSource RunSource::Buffer(const char* data, int32_t length, int32_t mode, std::string mode_text) {
+  RunSource source;
+  source.kind = Kind::kBuffer;
+  source.data = data;
+  source.length = length;
+  source.mode = mode;
+  source.mode_text = std::move(mode_text);
+  return source;
+}
+
+RunSource RunSource::File(std::string path, int32_t mode, std::string mode_text) {
+  RunSource source;
+  source.kind = Kind::kFile;
+  source.name = std::move(path);
+  source.mode = mode;
+  source.mode_text = std::move(mode_text);
+  return source;
+}
+
+int32_t RunStatistics(const StatisticsRun& run) {
+  // Declared in the reverse of the destruction order: writer, job, task.
+  std::unique_ptr<StatTask> task = MakeTask(run.statistic);
+  std::unique_ptr<StatJob> job;
+  std::unique_ptr<ResultWriter> writer;
+
+  task->SetTempDir(run.temp_dir.c_str());
+  task->SetMinFrequency(run.min_frequency);
+
+  writer = MakeWriter(run.statistic, run.output);
+  if (run.output == OutputTarget::kTable) writer->setHost(run.host);
+  writer->setMode(run.writer_mode);
+
+  // A name the rule cannot resolve leaves the output name empty, which the
+  // writer's open refuses with its own code.
+  task->SetOutputName(run.output_name);
+  task->SetWriter(writer.get());
+
+  job = std::make_unique<StatJob>();
+  job->SetHost(run.host);
+  for (const RunSource& source : run.sources) AddSource(source, job.get());
+  if (run.statistic == StatisticKind::kFrequency) {
+    job->SetFrequencyTask(task.get());
+  } else {
+    job->SetCooccurrenceTask(task.get());
+  }
+
+  const bool ok = job->Run(run.query.c_str());
+  int32_t result = 0;
+  if (!ok) result = job->error_code() != 0 ? job->error_code() : VOCS_E_SOURCE_UNREADABLE;
+
+  writer.reset();
+  job.reset();
+  task.reset();
+  return result;
+}
+
+}  // namespace vocs

@@ -1,0 +1,226 @@
+// CooccurrenceTask delivery: the records handed to the writer, the support
+// and reliability values and their precision, the minimum frequency, lines
+// that are skipped, and what is left on disk.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cooc/cooc_test_helper.h"
+#include "cooc/cooccurrence_task.h"
+#include "job/stat_source.h"
+#include "support/temp_dir.h"
+#include "vocs/errors.h"
+
+namespace vocs {
+namespace {
+
+using testing::CapturingWriter;
+using testing::ListTree;
+using testing::MakeSource;
+using testing::ScopedTempDir;
+
+class CooccurrenceDeliveryTest : public ::testing::Test {
+ protected:
+  CooccurrenceDeliveryTest() {
+    task_.SetTempDir(work().c_str());
+    task_.SetOutputName(dir_.Sub("out/result.txt"));
+    task_.SetWriter(&writer_);
+  }
+
+  void Record(const std::string& content) {
+    StatSource source = MakeSource(kModeNormal, content);
+    task_.BeginRecord(record_);
+    ASSERT_EQ(task_.ProcessRecord(record_++, &source, nullptr), 0);
+  }
+
+  // Finish and deliver, as the job does at the end.
+  int FinishAndDeliver() {
+    int result = task_.Finish();
+    return result != 0 ? result : task_.DeliverResults();
+  }
+
+  std::string work() const { return dir_.Sub("work/"); }
+
+  ScopedTempDir dir_;
+  CapturingWriter writer_;
+  CooccurrenceTask task_;
+  int32_t record_ = 0;
+};
+
+TEST_F(CooccurrenceDeliveryTest, OneRecordOfThreeTerms) {
+  Record("abcd/efgh/ijkl");
+  ASSERT_EQ(FinishAndDeliver(), 0);
+  EXPECT_EQ(writer_.calls,
+            (std::vector<std::string>{"open(" + dir_.Sub("out/result.txt") + ")", "finish"}));
+  EXPECT_EQ(writer_.records, (std::vector<std::string>{
+                                 "abcd|efgh|1|50.0000|50.0000|16.6667",
+                                 "abcd|ijkl|1|50.0000|50.0000|16.6667",
+                                 "efgh|ijkl|1|50.0000|50.0000|16.6667",
+                             }));
+  // Spill file, result file and work directory are gone.
+  EXPECT_FALSE(std::filesystem::exists(work()));
+}
+
+TEST_F(CooccurrenceDeliveryTest, PairOfATermWithItself) {
+  Record("abcd/abcd");
+  ASSERT_EQ(FinishAndDeliver(), 0);
+  EXPECT_EQ(writer_.records,
+            (std::vector<std::string>{"abcd|abcd|1|50.0000|50.0000|50.0000"}));
+}
+
+TEST_F(CooccurrenceDeliveryTest, MinimumFrequencyAppliesAtDeliveryOnly) {
+  task_.SetMinFrequency(2);
+  task_.SetSpillThresholdForTesting(1);  // every pair in a spill file of its own
+  Record("abcd/efgh");
+  Record("abcd/efgh");
+  Record("ijkl/mnop");
+  ASSERT_EQ(task_.spillFiles().size(), 3u);
+  ASSERT_EQ(FinishAndDeliver(), 0);
+  // The merge added the two partial counts of 1 before the threshold.
+  EXPECT_EQ(writer_.records,
+            (std::vector<std::string>{"abcd|efgh|2|100.0000|100.0000|33.3333"}));
+}
+
+TEST_F(CooccurrenceDeliveryTest, MinimumFrequencyZeroOrBelowDeliversAll) {
+  for (int32_t min : {0, -5, 1}) {
+    CapturingWriter writer;
+    CooccurrenceTask task;
+    task.SetTempDir(dir_.Sub("w" + std::to_string(min + 10) + "/").c_str());
+    task.SetWriter(&writer);
+    task.SetMinFrequency(min);
+    StatSource source = MakeSource(kModeNormal, "abcd/efgh");
+    ASSERT_EQ(task.ProcessRecord(0, &source, nullptr), 0);
+    ASSERT_EQ(task.Finish(), 0);
+    ASSERT_EQ(task.DeliverResults(), 0);
+    EXPECT_EQ(writer.records.size(), 1u) << min;
+  }
+}
+
+TEST_F(CooccurrenceDeliveryTest, NoPairsStillOpensAndFinishes) {
+  Record("ab/cd");
+  ASSERT_EQ(FinishAndDeliver(), 0);
+  EXPECT_EQ(writer_.calls.size(), 2u);
+  EXPECT_TRUE(writer_.records.empty());
+}
+
+TEST_F(CooccurrenceDeliveryTest, WithoutWriterNothingIsDeliveredAndFilesStay) {
+  CooccurrenceTask task;
+  task.SetTempDir(work().c_str());
+  StatSource source = MakeSource(kModeNormal, "abcd/efgh");
+  ASSERT_EQ(task.ProcessRecord(0, &source, nullptr), 0);
+  ASSERT_EQ(task.Finish(), 0);
+  EXPECT_EQ(task.DeliverResults(), 0);
+  EXPECT_EQ(testing::ReadFileOrMissing(task.resultPath()), "abcd\tefgh\t1\n");
+  EXPECT_EQ(ListTree(work()).size(), 1u);
+}
+
+TEST_F(CooccurrenceDeliveryTest, WriterFailuresAreReturnedAndFilesStay) {
+  Record("abcd/efgh");
+  ASSERT_EQ(task_.Finish(), 0);
+  writer_.open_result = -3403;
+  EXPECT_EQ(task_.DeliverResults(), -3403);
+  EXPECT_TRUE(writer_.records.empty());
+  EXPECT_EQ(ListTree(work()).size(), 1u);
+
+  writer_.open_result = 0;
+  writer_.finish_result = VOCS_E_NO_RESULT_FILE;
+  EXPECT_EQ(task_.DeliverResults(), VOCS_E_NO_RESULT_FILE);
+  EXPECT_EQ(writer_.records.size(), 1u);
+  EXPECT_EQ(ListTree(work()).size(), 1u);
+}
+
+TEST_F(CooccurrenceDeliveryTest, MissingResultFile) {
+  Record("abcd/efgh");
+  ASSERT_EQ(task_.Finish(), 0);
+  std::filesystem::remove(task_.resultPath());
+  EXPECT_EQ(task_.DeliverResults(), VOCS_E_RESULT_FILE_OPEN);
+  EXPECT_EQ(writer_.calls.size(), 1u);  // open only, no finish
+}
+
+TEST_F(CooccurrenceDeliveryTest, LinesThatAreSkipped) {
+  Record("abcd/efgh/\xB0\xA1\xB0\xA1");
+  struct Case {
+    std::string line;
+    int result;
+  };
+  const std::vector<Case> cases = {
+      {"abcd\tefgh\t1", 0},
+      {"abcd\tefgh", VOCS_E_MALFORMED_PAIR_LINE},
+      {"abcd\tefgh\t1\t2", VOCS_E_MALFORMED_PAIR_LINE},
+      {"abcdefgh1", VOCS_E_MALFORMED_PAIR_LINE},
+      {"", VOCS_E_MALFORMED_PAIR_LINE},
+      // A tab right after a byte of 0x80 or above is taken as its trail byte.
+      {"\xB0\tefgh\t1", VOCS_E_MALFORMED_PAIR_LINE},
+      {"\xB0\xA1\xB0\xA1\tefgh\t1", 0},
+      // Only the scan up to a 0 byte counts.
+      {std::string("abcd\tef\0gh\t1", 12), VOCS_E_MALFORMED_PAIR_LINE},
+      {"abcd\tzzzz\t1", VOCS_E_NO_TERM_COUNT},
+      {"zzzz\tabcd\t1", VOCS_E_NO_TERM_COUNT},
+  };
+  for (const Case& c : cases) EXPECT_EQ(task_.EmitResultRecord(c.line), c.result) << c.line;
+  EXPECT_EQ(writer_.records, (std::vector<std::string>{
+                                 "abcd|efgh|1|50.0000|50.0000|16.6667",
+                                 "\xB0\xA1\xB0\xA1|efgh|1|50.0000|50.0000|16.6667",
+                             }));
+}
+
+TEST_F(CooccurrenceDeliveryTest, FrequencyIsTheTextAsRead) {
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
+  EXPECT_EQ(task_.EmitResultRecord("abcd\tefgh\t 3"), 0);
+  EXPECT_EQ(task_.EmitResultRecord("abcd\tefgh\t+3x"), 0);
+  EXPECT_EQ(writer_.records,
+            (std::vector<std::string>{"abcd|efgh| 3|100.0000|100.0000|50.0000",
+                                      "abcd|efgh|+3x|100.0000|100.0000|50.0000"}));
+}
+
+TEST_F(CooccurrenceDeliveryTest, Support1IsDoubleSupport2AndReliabilitySingle) {
+  // Term counts 31 and 31, total 62: 23/31 lies close to a rounding boundary.
+  for (int i = 0; i < 31; ++i) ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
+  CooccurrenceRecord record{"abcd", "efgh", "23"};
+  ASSERT_EQ(task_.ComputeValues(&record, 23), 0);
+  EXPECT_EQ(record[3], "74.1935");
+  EXPECT_EQ(record[4], "74.1936");
+  EXPECT_EQ(record[5], "37.0968");
+
+  // Total 158: 57/158 in single precision prints one digit higher.
+  CooccurrenceTask task;
+  task.SetWriter(&writer_);
+  for (int i = 0; i < 57; ++i) ASSERT_TRUE(task.AddPair("abcd", "efgh"));
+  for (int i = 0; i < 22; ++i) ASSERT_TRUE(task.AddPair("ijkl", "mnop"));
+  CooccurrenceRecord second{"abcd", "efgh", "57"};
+  ASSERT_EQ(task.ComputeValues(&second, 57), 0);
+  EXPECT_EQ(second[3], "100.0000");
+  EXPECT_EQ(second[5], "36.0760");
+}
+
+// The values must print as "%0.4f" prints them, for any counts.
+TEST_F(CooccurrenceDeliveryTest, ValuesPrintAsPrintfPrintsThem) {
+  const uint32_t seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  // abcd takes part 997 times, efgh 1000 + 997 times; total 2 * 1997.
+  for (int i = 0; i < 997; ++i) ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(task_.AddPair("efgh", "ijkl"));
+  std::uniform_int_distribution<int64_t> any(1, 997);
+  char expected[64];
+  for (int i = 0; i < 20000; ++i) {
+    const int64_t count = i < 997 ? i + 1 : any(random);
+    CooccurrenceRecord record{"abcd", "efgh"};
+    ASSERT_EQ(task_.ComputeValues(&record, count), 0);
+    const double c = static_cast<double>(count);
+    std::snprintf(expected, sizeof(expected), "%0.4f", c / 997 * 100);
+    ASSERT_EQ(record[3], expected) << count;
+    std::snprintf(expected, sizeof(expected), "%0.4f",
+                  static_cast<double>(static_cast<float>(c / 1997 * 100)));
+    ASSERT_EQ(record[4], expected) << count;
+    std::snprintf(expected, sizeof(expected), "%0.4f",
+                  static_cast<double>(static_cast<float>(c / 3994 * 100)));
+    ASSERT_EQ(record[5], expected) << count;
+  }
+}
+
+}  // namespace
+}  // namespace vocs

@@ -84,6 +84,11 @@ bool TableResultWriter::extractTableName() {
 }
 
 int TableResultWriter::open(const std::string& path) {
+  open_result_ = OpenTable(path);
+  return open_result_;
+}
+
+int TableResultWriter::OpenTable(const std::string& path) {
   path_ = path;
   if (!ensureDirectory()) return VOCS_E_OUTPUT_PATH;
   if (!extractTableName()) return VOCS_E_NO_TABLE_NAME;
@@ -128,6 +133,10 @@ int TableResultWriter::WriteTaggedRecord(std::span<const FieldVocabulary> fields
 }
 
 int TableResultWriter::finish() {
+  // Without a table there is nothing to load or declare; above all, the
+  // column statements must not reach a table of that name this run did not
+  // create.
+  if (open_result_ != 0) return open_result_;
   int result = LoadSpillFiles();
   if (result != 0) return result;
   if (host_ == nullptr) return VOCS_E_NO_HOST_FOR_RECORD;

@@ -36,6 +36,7 @@
 
 #include "output/record_spill_file.h"
 #include "output/result_writer.h"
+#include "vocs/errors.h"
 
 namespace vocs {
 
@@ -57,7 +58,9 @@ class TableResultWriter : public ResultWriter {
   // VOCS_E_RECORD_FILE (no spill file).
   int open(const std::string& path) override;
 
-  // Loads the spill files and declares and indexes the columns. 0;
+  // Loads the spill files and declares and indexes the columns. After an
+  // open that failed (or without one), returns that failure and calls
+  // nothing. Otherwise 0;
   // VOCS_E_RECORD_FILE when a record could not be kept in a spill file (then
   // nothing is loaded and every file stays on disk); VOCS_E_BULK_LOAD (the
   // failed file and all later ones stay on disk); VOCS_E_COLUMN_STATEMENT;
@@ -96,8 +99,10 @@ class TableResultWriter : public ResultWriter {
   HostInterface* host_ = nullptr;
   std::string table_name_;
   RecordSpillFile spill_;
+  int open_result_ = VOCS_E_RECORD_FILE;  // no spill file before open
 
  private:
+  int OpenTable(const std::string& path);
   int LoadSpillFiles();
   int DeclareColumns();
 };

@@ -240,6 +240,24 @@ TEST_F(TableWriterTest, IdZeroCountsAsFailureSoOpenFails) {
   for (const std::string& name : host_.call_names()) EXPECT_NE(name, "closeResult");
 }
 
+// The engines stop when open fails, but a finish that comes anyway must not
+// send column statements to a table of that name that this run did not make.
+TEST_F(TableWriterTest, FinishAfterFailedOpenSendsNothing) {
+  host_.table_fields = {{"word", 1, 0, "CHAR"}};
+  host_.fail_prefixes = {"CREATE"};
+  FrequencyTableWriter writer;
+  writer.setHost(&host_);
+  ASSERT_EQ(writer.open(Output("words")), VOCS_E_TABLE_NOT_CREATED);
+  host_.ClearLog();
+  EXPECT_EQ(writer.finish(), VOCS_E_TABLE_NOT_CREATED);
+  EXPECT_THAT(host_.log(), IsEmpty());
+
+  FrequencyTableWriter never_opened;
+  never_opened.setHost(&host_);
+  EXPECT_EQ(never_opened.finish(), VOCS_E_RECORD_FILE);
+  EXPECT_THAT(host_.log(), IsEmpty());
+}
+
 TEST_F(TableWriterTest, WithoutHost) {
   FrequencyTableWriter writer;
   EXPECT_FALSE(writer.execute("INDEX t ALL", 1));

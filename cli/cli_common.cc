@@ -1,0 +1,132 @@
+#include "cli/cli_common.h"
+
+#include "cli/commands.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace vocs::cli {
+
+int MatchOption(const Args& args, size_t* i, std::string_view name, std::string* value) {
+  const std::string& arg = args[*i];
+  if (arg == name) {
+    if (*i + 1 >= args.size()) return -1;
+    *value = args[*i + 1];
+    *i += 1;
+    return 1;
+  }
+  if (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 &&
+      arg[name.size()] == '=') {
+    *value = arg.substr(name.size() + 1);
+    return 1;
+  }
+  return 0;
+}
+
+int UsageError(std::string_view command, std::string_view message) {
+  std::cerr << "vocs " << command << ": " << message << "\n"
+            << "Try 'vocs " << command << " --help'.\n";
+  return kExitUsage;
+}
+
+int Fail(int code, std::string_view message) {
+  std::cerr << "vocs: " << message << "\n";
+  return code;
+}
+
+std::string ProgramDirectory() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return ".";
+  return exe.parent_path().string();
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.lexically_normal().string();
+}
+
+bool ReadFile(const std::string& path, std::string* contents, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  *contents = text.str();
+  return true;
+}
+
+bool ParseEncoding(std::string_view text, host::TextEncoding* out) {
+  if (text == "auto") {
+    *out = host::TextEncoding::kDetect;
+  } else if (text == "utf8" || text == "utf-8" || text == "UTF-8") {
+    *out = host::TextEncoding::kUtf8;
+  } else if (text == "gbk" || text == "GBK" || text == "cp936") {
+    *out = host::TextEncoding::kGbk;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const char* Version() { return VOCS_VERSION; }
+
+const char* MainHelp() {
+  return R"(Usage: vocs COMMAND [OPTIONS] [ARGUMENTS]
+
+vocs runs the term-frequency and co-occurrence statistics of the vocs module
+(libvocs.so, loaded from beside the vocs executable) over a record database
+kept in an SQLite file.
+
+Commands:
+  import   load text files, TSV, JSON Lines or fortune files into a table
+  run      run STAT WORDFREQ / STAT ASSOCIATEDFREQ statements
+  show     print a result file or table, most frequent first
+
+  vocs COMMAND --help   the options of a command
+  vocs --version        the version
+
+Relative output names of statements resolve in the module's home, the
+directory of the vocs executable; every run prints the absolute path it wrote.
+
+Exit codes: 0 success; 1 a statement or an input failed; 2 bad command
+line; 3 the module or the database cannot be opened.
+)";
+}
+
+bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+ProgressLine::ProgressLine() : enabled_(StderrIsTerminal()) {}
+
+ProgressLine::~ProgressLine() { Clear(); }
+
+void ProgressLine::Show(const std::string& text) {
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
+  last_ = now;
+  shown_ = true;
+  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  std::fflush(stderr);
+}
+
+void ProgressLine::Clear() {
+  if (!shown_) return;
+  std::fprintf(stderr, "\r\033[K");
+  std::fflush(stderr);
+  shown_ = false;
+}
+
+}  // namespace vocs::cli

@@ -1,0 +1,232 @@
+// vocs show: a result file or table as aligned UTF-8 columns.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <limits>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/text_table.h"
+#include "host/database.h"
+#include "host/text_codec.h"
+
+namespace vocs::cli {
+
+namespace {
+
+constexpr const char* kShowHelp = R"(Usage: vocs show [OPTIONS] FILE
+       vocs show [OPTIONS] --table NAME
+
+Prints a result file or a result table as aligned UTF-8 columns, the rows
+with the highest frequency (词频, or 共现频率 for pairs) first.
+
+A result FILE is read as the module writes it (GBK, TAB-separated, CR LF,
+a header line); a relative name is looked for in the current directory,
+then in the module's home (the directory of the vocs executable), where
+relative TO FILE= names are written.
+
+Options:
+  --db FILE      the database of --table (default: vocs.db)
+  --table NAME   show a table instead of a file
+  --top N        show the first N rows (default 20; 0: all)
+  --help         this text
+
+Exit codes: 0 shown; 1 the file or table cannot be read; 2 bad command
+line; 3 the database cannot be opened.
+)";
+
+double NumberOf(const std::string& text) {
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) {
+    return -std::numeric_limits<double>::infinity();
+  }
+  return value;
+}
+
+// The frequency column rows are ranked by, -1 when there is none (the rows
+// then keep their order).
+int RankColumn(const std::vector<std::string>& header) {
+  for (size_t i = 0; i < header.size(); ++i) {
+    if (header[i] == "词频" || header[i] == "共现频率") return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Line breaks and tabs inside a value would break the columns.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  }
+  return text;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> cells;
+  size_t start = 0;
+  while (true) {
+    const size_t tab = line.find('\t', start);
+    cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return cells;
+    start = tab + 1;
+  }
+}
+
+void Print(const std::string& source, std::vector<std::string> header,
+           std::vector<std::vector<std::string>> rows, int64_t total, int rank, size_t top) {
+  size_t width = 0;
+  for (const auto& row : rows) width = std::max(width, row.size());
+  // A frequency-only file has a header of seven names over rows of two.
+  if (!rows.empty() && width < header.size()) header.resize(width);
+  std::cout << source << ": ";
+  if (top != 0 && static_cast<int64_t>(top) < total) {
+    std::cout << "top " << top << " of " << total << " rows";
+  } else {
+    std::cout << total << " rows";
+  }
+  if (rank >= 0 && static_cast<size_t>(rank) < header.size()) std::cout << " by " << header[rank];
+  std::cout << "\n" << RenderTable(header, rows);
+}
+
+int ShowFile(const std::string& name, size_t top) {
+  std::string path = name;
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec) && !name.empty() && name[0] != '/') {
+    const std::string in_home = ProgramDirectory() + "/" + name;
+    if (std::filesystem::exists(in_home, ec)) path = in_home;
+  }
+  std::string bytes;
+  std::string error;
+  if (!ReadFile(path, &bytes, &error)) return Fail(kExitFailed, error);
+  host::TextCodec codec;
+  std::string text;
+  if (!codec.GbkToUtf8(bytes, &text)) {
+    if (host::IsValidUtf8(bytes)) {
+      text = bytes;
+    } else {
+      codec.DecodeGbk(bytes).toUTF8String(text);
+    }
+  }
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> rows;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    start = end + 1;
+    if (header.empty()) {
+      header = SplitTabs(line);
+    } else if (!line.empty()) {
+      rows.push_back(SplitTabs(line));
+    }
+  }
+  if (header.empty()) return Fail(kExitFailed, path + " is empty");
+  const int rank = RankColumn(header);
+  if (rank >= 0) {
+    std::stable_sort(rows.begin(), rows.end(), [rank](const auto& a, const auto& b) {
+      const auto value = [rank](const std::vector<std::string>& row) {
+        return static_cast<size_t>(rank) < row.size() ? NumberOf(row[static_cast<size_t>(rank)])
+                                                      : -std::numeric_limits<double>::infinity();
+      };
+      return value(a) > value(b);
+    });
+  }
+  const int64_t total = static_cast<int64_t>(rows.size());
+  if (top != 0 && rows.size() > top) rows.resize(top);
+  Print(AbsolutePath(path), std::move(header), std::move(rows), total, rank, top);
+  return kExitOk;
+}
+
+int ShowTable(const std::string& db_path, const std::string& table, size_t top) {
+  if (!std::filesystem::exists(db_path)) return Fail(kExitSetup, "no database " + db_path);
+  host::Database db;
+  if (!db.Open(db_path)) {
+    return Fail(kExitSetup, "cannot open the database " + db_path + ": " + db.error());
+  }
+  if (!db.TableExists(table)) {
+    return Fail(kExitFailed, "there is no table \"" + table + "\" in " + AbsolutePath(db_path));
+  }
+  const std::string quoted = host::QuoteIdentifier(table);
+  host::Statement count;
+  bool row = false;
+  if (!db.Prepare("SELECT count(*) FROM " + quoted, &count) || !count.Step(&row) || !row) {
+    return Fail(kExitFailed, db.error());
+  }
+  const int64_t total = count.ColumnInt64(0);
+  host::Statement probe;
+  if (!db.Prepare("SELECT * FROM " + quoted + " LIMIT 0", &probe)) {
+    return Fail(kExitFailed, db.error());
+  }
+  std::vector<std::string> header;
+  for (int i = 0; i < probe.ColumnCount(); ++i) header.push_back(probe.ColumnName(i));
+  const int rank = RankColumn(header);
+  std::string sql = "SELECT * FROM " + quoted;
+  if (rank >= 0) sql += " ORDER BY " + host::QuoteIdentifier(header[rank]) + " DESC, rowid";
+  if (top != 0) sql += " LIMIT " + std::to_string(top);
+  host::Statement select;
+  if (!db.Prepare(sql, &select)) return Fail(kExitFailed, db.error());
+  std::vector<std::vector<std::string>> rows;
+  while (true) {
+    if (!select.Step(&row)) return Fail(kExitFailed, db.error());
+    if (!row) break;
+    std::vector<std::string> cells;
+    for (int i = 0; i < select.ColumnCount(); ++i) {
+      if (select.ColumnType(i) == SQLITE_FLOAT) {
+        char number[64];
+        std::snprintf(number, sizeof number, "%.4f", select.ColumnDouble(i));
+        cells.emplace_back(number);
+      } else {
+        cells.push_back(OneLine(select.ColumnBytes(i)));
+      }
+    }
+    rows.push_back(std::move(cells));
+  }
+  Print("table " + table + " of " + AbsolutePath(db_path), std::move(header), std::move(rows),
+        total, rank, top);
+  return kExitOk;
+}
+
+}  // namespace
+
+int ShowCommand(const Args& args) {
+  std::string db_path = "vocs.db";
+  std::string table;
+  std::string file;
+  size_t top = 20;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string value;
+    int m;
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kShowHelp;
+      return kExitOk;
+    } else if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
+      if (m < 0) return UsageError("show", "--db needs a file");
+      db_path = value;
+    } else if ((m = MatchOption(args, &i, "--table", &value)) != 0) {
+      if (m < 0) return UsageError("show", "--table needs a name");
+      table = value;
+    } else if ((m = MatchOption(args, &i, "--top", &value)) != 0) {
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), top);
+      if (m < 0 || ec != std::errc() || end != value.data() + value.size()) {
+        return UsageError("show", "--top needs a number");
+      }
+    } else if (arg.rfind("--", 0) == 0) {
+      return UsageError("show", "unknown option " + arg);
+    } else if (file.empty()) {
+      file = arg;
+    } else {
+      return UsageError("show", "more than one file given");
+    }
+  }
+  if (table.empty() == file.empty()) return UsageError("show", "give either a FILE or --table");
+  return table.empty() ? ShowFile(file, top) : ShowTable(db_path, table, top);
+}
+
+}  // namespace vocs::cli

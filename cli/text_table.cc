@@ -1,0 +1,69 @@
+#include "cli/text_table.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <charconv>
+
+namespace vocs::cli {
+
+namespace {
+
+bool IsNumber(std::string_view s) {
+  if (s.empty()) return false;
+  double value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+  return ec == std::errc() && end == s.data() + s.size();
+}
+
+}  // namespace
+
+int DisplayWidth(std::string_view utf8) {
+  const icu::UnicodeString text =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+  int width = 0;
+  for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
+    const UChar32 c = text.char32At(i);
+    const int8_t category = u_charType(c);
+    if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK ||
+        category == U_CONTROL_CHAR || category == U_FORMAT_CHAR) {
+      continue;
+    }
+    const int32_t east_asian = u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH);
+    width += east_asian == U_EA_WIDE || east_asian == U_EA_FULLWIDTH ? 2 : 1;
+  }
+  return width;
+}
+
+std::string RenderTable(const std::vector<std::string>& header,
+                        const std::vector<std::vector<std::string>>& rows) {
+  const size_t columns = header.size();
+  std::vector<int> widths(columns, 0);
+  std::vector<bool> numeric(columns, !rows.empty());
+  for (size_t c = 0; c < columns; ++c) widths[c] = DisplayWidth(header[c]);
+  for (const auto& row : rows) {
+    for (size_t c = 0; c < columns; ++c) {
+      const std::string_view value = c < row.size() ? std::string_view(row[c]) : "";
+      widths[c] = std::max(widths[c], DisplayWidth(value));
+      if (!IsNumber(value)) numeric[c] = false;
+    }
+  }
+  std::string out;
+  const auto line = [&](const std::vector<std::string>& cells) {
+    std::string text;
+    for (size_t c = 0; c < columns; ++c) {
+      const std::string& cell = c < cells.size() ? cells[c] : std::string();
+      const std::string pad(static_cast<size_t>(widths[c] - DisplayWidth(cell)), ' ');
+      if (c > 0) text += "  ";
+      text += numeric[c] ? pad + cell : cell + pad;
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    out += text + "\n";
+  };
+  line(header);
+  for (const auto& row : rows) line(row);
+  return out;
+}
+
+}  // namespace vocs::cli

@@ -1,0 +1,24 @@
+// Aligned text columns for terminals: display widths of UTF-8 text and a
+// renderer for small tables.
+#ifndef VOCS_CLI_TEXT_TABLE_H_
+#define VOCS_CLI_TEXT_TABLE_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vocs::cli {
+
+// Columns a terminal gives the text: 2 for wide and full-width characters
+// (CJK), 0 for combining marks and controls, 1 for the rest.
+int DisplayWidth(std::string_view utf8);
+
+// The rows under the header, columns padded to line up and separated by two
+// spaces; a column whose values are all numbers is aligned right. Rows may be
+// shorter than the header. Every line ends in LF, without trailing blanks.
+std::string RenderTable(const std::vector<std::string>& header,
+                        const std::vector<std::vector<std::string>>& rows);
+
+}  // namespace vocs::cli
+
+#endif  // VOCS_CLI_TEXT_TABLE_H_

@@ -4,3 +4,6 @@ list(APPEND VOCS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/statistics_runs.cc
   ${CMAKE_CURRENT_LIST_DIR}/export_calls.cc
   ${CMAKE_CURRENT_LIST_DIR}/exports.cc)
+list(APPEND VOCS_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/packed_request.cc
+  ${CMAKE_CURRENT_LIST_DIR}/plug_module.cc)

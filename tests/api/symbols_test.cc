@@ -19,7 +19,7 @@ namespace {
 // the library gains an export.
 const std::set<std::string> kExpectedExports = {
     "VOCS_Frequency", "VOCS_Frequency2",  "VOCS_Together",
-    "VOCS_Together2", "VOCS_GetTempPath", "VOCS_SetTempPath",
+    "VOCS_Together2", "VOCS_GetTempPath", "VOCS_SetTempPath", "PlugModule_CreateInstance",
 };
 
 struct Elf64 {

@@ -1,0 +1,178 @@
+#include "api/plug_module.h"
+
+#include <cstring>
+
+#include "api/boundary_guard.h"
+#include "api/paths.h"
+#include "api/statistics_runs.h"
+#include "lang/parser.h"
+#include "lang/stat_command.h"
+#include "platform/mbcs.h"
+#include "vocs/errors.h"
+
+namespace vocs {
+
+namespace {
+
+// Whether `request` begins with the bytes of `frame` including its 0 byte,
+// compared byte by byte so that a short request is never read past its end.
+bool HasFrame(const char* request, const char* frame, size_t length_with_nul) {
+  for (size_t i = 0; i < length_with_nul; ++i) {
+    if (request[i] != frame[i]) return false;
+  }
+  return true;
+}
+
+constexpr int32_t kTableOutput = 2;  // packed requests and statements
+constexpr int32_t kFieldList = 2;
+
+}  // namespace
+
+PlugModule::PlugModule(const char* name) : name_(name != nullptr ? name : "") {}
+
+void PlugModule::Release() { Destroy(1); }
+
+PlugModuleInterface* PlugModule::Destroy(int32_t flags) {
+  host_.store(nullptr);
+  hostValue_ = 0;
+  name_.clear();
+  name_.shrink_to_fit();
+  if (flags & 1) delete this;  // created by PlugModule_CreateInstance with new
+  return this;
+}
+
+int32_t PlugModule::Execute(const char* request, int32_t, int32_t, int32_t) {
+  return GuardBoundary([&] { return RunCommand(request); });
+}
+
+int32_t PlugModule::RunCommand(const char* request) {
+  if (request == nullptr) return VOCS_E_BAD_ARGUMENT;
+  if (HasFrame(request, "sql!", 5)) return RunStatement(request + 5);
+  if (HasFrame(request, "r!", 3)) {
+    const char* name = request + 3;
+    const char* body = name + std::strlen(name) + 1;
+    // Execute receives no length: the body is trusted to be well formed.
+    bool frequency = EqualsIgnoreCaseMbcs(name, "VOCS_Frequency");
+    return RunPackedRequest(name, body, MeasurePackedBody(body, frequency));
+  }
+  return VOCS_E_BAD_ARGUMENT;
+}
+
+int32_t PlugModule::RunPackedRequest(const char* name, const char* body, const char* end) {
+  const bool frequency = EqualsIgnoreCaseMbcs(name, "VOCS_Frequency");
+  if (!frequency && !EqualsIgnoreCaseMbcs(name, "VOCS_Associated")) {
+    return VOCS_E_UNKNOWN_REQUEST;
+  }
+  PackedRequest request;
+  if (!DecodePackedBody(body, end, frequency, &request)) return VOCS_E_BAD_ARGUMENT;
+  HostInterface* host = host_.load();
+  return frequency ? RunFrequencyRequest(request, host) : RunCooccurrenceRequest(request, host);
+}
+
+namespace {
+
+StatisticsRun PackedRun(const PackedRequest& request, StatisticKind statistic,
+                        HostInterface* host) {
+  StatisticsRun run;
+  run.statistic = statistic;
+  run.output = request.outputKind == kTableOutput ? OutputTarget::kTable : OutputTarget::kFile;
+  // Relative names go below the host table directory whatever the output.
+  run.output_name = request.outputName;
+  run.min_frequency = request.minFrequency;
+  run.host = host;
+  for (const PackedItem& item : request.items) {
+    // Buffer sources are not tested for repetition: equal items both count.
+    run.sources.push_back(RunSource::Buffer(item.text.c_str(),
+                                            static_cast<int32_t>(item.text.size()), item.mode,
+                                            item.modeText));
+  }
+  return run;
+}
+
+}  // namespace
+
+int32_t PlugModule::RunFrequencyRequest(const PackedRequest& request, HostInterface* host) {
+  if (request.outputName.empty()) return VOCS_E_BAD_ARGUMENT;
+  StatisticsRun run = PackedRun(request, StatisticKind::kFrequency, host);
+  run.writer_mode = 1;  // packed frequency requests write the term and its frequency only
+  return RunStatistics(run);
+}
+
+int32_t PlugModule::RunCooccurrenceRequest(const PackedRequest& request, HostInterface* host) {
+  if (request.outputName.empty()) return VOCS_E_BAD_ARGUMENT;
+  return RunStatistics(PackedRun(request, StatisticKind::kCooccurrence, host));
+}
+
+int32_t PlugModule::RunStatement(const char* statement) {
+  StatCommand command;
+  int parsed;
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    parsed = ParseStatement(statement, &command);
+  }
+  if (parsed != 0) return VOCS_E_PARSE;
+  int32_t resolved = ResolveCommandOutputPath(&command.outputName, command.outputKind);
+  if (resolved < 0) return resolved;
+  HostInterface* host = host_.load();
+  switch (command.kind) {
+    case 1:
+      return RunFrequencyStatement(command, host);
+    case 2:
+      return RunCooccurrenceStatement(command, host);
+    default:
+      return VOCS_E_UNKNOWN_REQUEST;
+  }
+}
+
+namespace {
+
+StatisticsRun StatementRun(const StatCommand& command, StatisticKind statistic,
+                           HostInterface* host) {
+  StatisticsRun run;
+  run.statistic = statistic;
+  run.output = command.outputKind == kTableOutput ? OutputTarget::kTable : OutputTarget::kFile;
+  run.output_name = command.outputName;
+  // The statement's TEMPPATH is used as written, not resolved.
+  run.temp_dir = command.tempPath;
+  run.min_frequency = command.minFrequency;
+  run.host = host;
+  run.query = command.query;
+  if (command.sourceKind == kFieldList) {
+    for (const FieldSource& field : command.fields) {
+      run.sources.push_back(RunSource::Field(field.name, field.mode, field.delimiters));
+    }
+  } else {
+    // File lists are always read in mode 2: the host converts the text.
+    for (const std::string& file : command.files) {
+      run.sources.push_back(RunSource::File(file, 2, ""));
+    }
+  }
+  return run;
+}
+
+}  // namespace
+
+int32_t PlugModule::RunFrequencyStatement(const StatCommand& command, HostInterface* host) {
+  if (command.outputName.empty()) return VOCS_E_BAD_ARGUMENT;
+  StatisticsRun run = StatementRun(command, StatisticKind::kFrequency, host);
+  // A frequency run over files writes the term and its frequency only.
+  if (command.sourceKind != kFieldList) run.writer_mode = 1;
+  return RunStatistics(run);
+}
+
+int32_t PlugModule::RunCooccurrenceStatement(const StatCommand& command, HostInterface* host) {
+  if (command.outputName.empty()) return VOCS_E_BAD_ARGUMENT;
+  return RunStatistics(StatementRun(command, StatisticKind::kCooccurrence, host));
+}
+
+}  // namespace vocs
+extern "C" VOCS_EXPORT int32_t VOCS_CALL PlugModule_CreateInstance(const char* name,
+                                                                   PlugModuleInterface** out) {
+  if (out == nullptr) return 0;
+  try {
+    *out = new vocs::PlugModule(name);
+  } catch (...) {
+    *out = nullptr;  // allocation failed
+  }
+  return 0;
+}

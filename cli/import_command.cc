@@ -1,4 +1,6 @@
 // vocs import: a corpus into a table of the database.
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/cli_common.h"
@@ -21,7 +23,8 @@ Options:
   --table NAME     the table to fill (letters, digits, _ $ - . and non-ASCII)
   --format FORMAT  how inputs are read; by default from each file's name:
                      text     one record per file: path, title, body
-                              (directories: their .txt files)
+                              (.txt; a directory without --format stands
+                              for its .txt, .tsv and .jsonl files)
                      tsv      a header line of column names, then one record
                               per line, TAB-separated (.tsv, .tab)
                      jsonl    one JSON object per line (.jsonl, .ndjson)
@@ -94,6 +97,14 @@ int ImportCommand(const Args& args) {
     std::vector<std::string> expanded;
     std::string error;
     if (!ExpandInput(input, format, &expanded, &error)) return Fail(kExitFailed, error);
+    if (format_name.empty() && std::filesystem::is_directory(input)) {
+      // Without --format a directory stands for the files of every format,
+      // each read by its name.
+      for (CorpusFormat other : {CorpusFormat::kTsv, CorpusFormat::kJsonl}) {
+        if (!ExpandInput(input, other, &expanded, &error)) return Fail(kExitFailed, error);
+      }
+      std::sort(expanded.begin(), expanded.end());
+    }
     for (std::string& file : expanded) {
       files.emplace_back(std::move(file), format_name.empty() ? FormatOfName(file) : format);
     }

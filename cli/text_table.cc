@@ -44,9 +44,9 @@ std::string RenderTable(const std::vector<std::string>& header,
   for (size_t c = 0; c < columns; ++c) widths[c] = DisplayWidth(header[c]);
   for (const auto& row : rows) {
     for (size_t c = 0; c < columns; ++c) {
-      const std::string_view value = c < row.size() ? std::string_view(row[c]) : "";
-      widths[c] = std::max(widths[c], DisplayWidth(value));
-      if (!IsNumber(value)) numeric[c] = false;
+      if (c >= row.size()) continue;  // a short row leaves the column as it is
+      widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+      if (!IsNumber(row[c])) numeric[c] = false;
     }
   }
   std::string out;

@@ -1,0 +1,130 @@
+// Running the built vocs command in tests: a scratch home directory holding
+// copies of the command and the module (the module resolves relative names
+// beside the executable), and a runner that captures output and exit code.
+#ifndef VOCS_TESTS_CLI_CLI_TEST_UTIL_H_
+#define VOCS_TESTS_CLI_CLI_TEST_UTIL_H_
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/module_loader.h"
+#include "host/host_test_util.h"
+
+namespace vocs::cli::testing {
+
+using host::testing::ReadWholeFile;
+using host::testing::TempDir;
+
+struct RunResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args` in `cwd`, `input` on standard input.
+inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& cwd, const std::string& input = "") {
+  TempDir io;
+  const std::string in_path = io.Write("in", input);
+  const std::string out_path = io.Sub("out");
+  const std::string err_path = io.Sub("err");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open(in_path.c_str(), O_RDONLY);
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || chdir(cwd.c_str()) != 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  RunResult result;
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    result.exit_code = WEXITSTATUS(status);
+  }
+  result.out = ReadWholeFile(out_path);
+  result.err = ReadWholeFile(err_path);
+  return result;
+}
+
+// A home directory with the command and the module copied into it, and a
+// working directory beside it.
+class CommandHome {
+ public:
+  CommandHome() {
+    std::filesystem::create_directories(home());
+    std::filesystem::create_directories(work());
+    std::filesystem::copy_file(VOCS_CLI_BINARY, vocs());
+    std::filesystem::copy_file(std::filesystem::canonical(VOCS_MODULE_LIBRARY),
+                               home() + "/libvocs.so");
+  }
+
+  std::string home() const { return dir_.Sub("home"); }
+  std::string work() const { return dir_.Sub("work"); }
+  std::string vocs() const { return home() + "/vocs"; }
+  std::string db() const { return work() + "/test.db"; }
+  const TempDir& dir() const { return dir_; }
+
+  bool has_factory() const { return HasModuleFactory(home() + "/libvocs.so"); }
+
+  RunResult Vocs(const std::vector<std::string>& args, const std::string& input = "") const {
+    return RunProgram(vocs(), args, work(), input);
+  }
+
+ private:
+  TempDir dir_;
+};
+
+// Rows of an SQL query on a database file as "a|b;c|d" (REAL values with four
+// decimals, NULL as "null"), or "error: ...".
+inline std::string QueryDb(const std::string& db_path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return "error: cannot open " + db_path;
+  }
+  sqlite3_stmt* stmt = nullptr;
+  std::string out;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    out = std::string("error: ") + sqlite3_errmsg(db);
+  } else {
+    bool first = true;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      if (!first) out += ";";
+      first = false;
+      for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+        if (i > 0) out += "|";
+        switch (sqlite3_column_type(stmt, i)) {
+          case SQLITE_NULL: out += "null"; break;
+          case SQLITE_FLOAT: {
+            char number[64];
+            snprintf(number, sizeof number, "%.4f", sqlite3_column_double(stmt, i));
+            out += number;
+            break;
+          }
+          default: out += reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        }
+      }
+    }
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return out;
+}
+
+}  // namespace vocs::cli::testing
+
+#endif  // VOCS_TESTS_CLI_CLI_TEST_UTIL_H_

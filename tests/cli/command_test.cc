@@ -1,0 +1,147 @@
+// The built vocs command: import, show, help and exit codes. These need no
+// module object; the statement runs are in run_test.cc.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_test_util.h"
+#include "host/host_test_util.h"
+
+namespace vocs::cli {
+namespace {
+
+using host::testing::Gbk;
+using testing::CommandHome;
+using testing::QueryDb;
+
+class CommandTest : public ::testing::Test {
+ protected:
+  CommandHome home_;
+};
+
+TEST_F(CommandTest, EverySubcommandHasHelpAndTheVersionIsShown) {
+  for (const char* command : {"run", "import", "show"}) {
+    const auto result = home_.Vocs({command, "--help"});
+    EXPECT_EQ(result.exit_code, 0) << command;
+    EXPECT_EQ(result.out.rfind(std::string("Usage: vocs ") + command, 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("Exit codes:"), std::string::npos) << command;
+  }
+  const auto help = home_.Vocs({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.out.find("directory of the vocs executable"), std::string::npos);
+  EXPECT_EQ(home_.Vocs({"--version"}).out, "vocs 0.1.0\n");
+}
+
+TEST_F(CommandTest, BadCommandLinesExitWithTwo) {
+  const std::vector<std::vector<std::string>> kCases = {
+      {},
+      {"frobnicate"},
+      {"run", "--db"},
+      {"run", "--bogus", "x"},
+      {"run", "--encoding=latin1", "x"},
+      {"import", "--format", "xml", "--table", "t", "a"},
+      {"import", "a.txt"},
+      {"import", "--table", "t"},
+      {"show"},
+      {"show", "--top", "many", "f"},
+      {"show", "a", "b"},
+  };
+  for (const auto& args : kCases) {
+    const auto result = home_.Vocs(args);
+    EXPECT_EQ(result.exit_code, 2) << (args.empty() ? "" : args[0]) << " " << result.err;
+  }
+}
+
+TEST_F(CommandTest, ImportsFortuneTsvJsonLinesAndTextFiles) {
+  const auto& dir = home_.dir();
+  dir.Write("poems", "\x1B[32m《静夜思》\x1B[m\n\x1B[33m作者：李白\x1B[m\n床前明月光\n%\n"
+                     "\x1B[32m《春晓》\x1B[m\n\x1B[33m作者：孟浩然\x1B[m\n春眠不觉晓\n");
+  auto result = home_.Vocs({"import", "--db", home_.db(), "--table", "poems", "--format",
+                            "fortune", dir.Sub("poems")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "imported 2 records from 1 file into table poems (title, author, body) of " +
+                            home_.db() + "\n");
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT * FROM poems"), "静夜思|李白|床前明月光;春晓|孟浩然|春眠不觉晓");
+
+  dir.Write("docs.tsv", Gbk("title\tbody\r\n明月\t春风;明月\r\n"));  // GBK input
+  result = home_.Vocs({"import", "--db", home_.db(), "--table=docs", dir.Sub("docs.tsv")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT title, body FROM docs"), "明月|春风;明月");
+
+  dir.Write("j/a.jsonl", "{\"title\": \"t1\", \"n\": 3}\n{\"title\": \"t2\", \"extra\": 1.5}\n");
+  result = home_.Vocs({"import", "--db", home_.db(), "--table", "j", dir.Sub("j")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT title, n, typeof(n), extra FROM j"),
+            "t1|3|integer|null;t2|null|null|1.5000");
+
+  dir.Write("texts/b.txt", Gbk("乙文"));
+  dir.Write("texts/a.txt", "甲文");
+  dir.Write("texts/skip.md", "x");
+  result = home_.Vocs({"import", "--db", home_.db(), "--table", "texts", dir.Sub("texts")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT title, body FROM texts ORDER BY rowid"), "a|甲文;b|乙文");
+}
+
+TEST_F(CommandTest, ImportIsAllOrNothing) {
+  const auto& dir = home_.dir();
+  dir.Write("good.tsv", "title\tbody\na\tb\n");
+  dir.Write("bad.tsv", "title\tbody\nc\td\ne\n");
+  ASSERT_EQ(home_.Vocs({"import", "--db", home_.db(), "--table", "t", dir.Sub("good.tsv")})
+                .exit_code,
+            0);
+  // Appending a good and a bad file keeps neither.
+  auto result = home_.Vocs({"import", "--db", home_.db(), "--table", "t", "--append",
+                            dir.Sub("good.tsv"), dir.Sub("bad.tsv")});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "vocs: " + dir.Sub("bad.tsv") +
+                            ": line 3: 1 values, the header names 2 columns; nothing was "
+                            "imported\n");
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT count(*) FROM t"), "1");
+  // Without --replace or --append an existing table is kept.
+  result = home_.Vocs({"import", "--db", home_.db(), "--table", "t", dir.Sub("good.tsv")});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("exists already"), std::string::npos);
+  result = home_.Vocs({"import", "--db", home_.db(), "--table", "t", "--replace",
+                       dir.Sub("good.tsv")});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT count(*) FROM t"), "1");
+  // Names that are not plain names never reach SQL.
+  for (const char* name : {"t\"; DROP TABLE t; --", "a b", "sqlite_master", "vocs_tables"}) {
+    result = home_.Vocs({"import", "--db", home_.db(), "--table", name, dir.Sub("good.tsv")});
+    EXPECT_EQ(result.exit_code, 1) << name;
+  }
+  dir.Write("cols.tsv", "ti\"tle\tbody\na\tb\n");
+  EXPECT_EQ(home_.Vocs({"import", "--db", home_.db(), "--table", "u", dir.Sub("cols.tsv")})
+                .exit_code,
+            1);
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name"),
+            "t;vocs_columns;vocs_tables");
+  EXPECT_EQ(home_.Vocs({"import", "--db", home_.db(), "--table", "x", dir.Sub("none.txt")})
+                .exit_code,
+            1);
+}
+
+TEST_F(CommandTest, ShowsResultFilesMostFrequentFirst) {
+  const auto& dir = home_.dir();
+  // A frequency-only result file: seven header names, two columns per row.
+  const std::string file = dir.Write(
+      "words.txt", Gbk("词条名称\t词频\t出现行数\t最大值\t次小值\t最小值\t平均值\r\n"
+                       "abcd\t3\r\n明月\t12\r\nzeta\t5\r\n"));
+  auto result = home_.Vocs({"show", "--top", "2", file});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, file + ": top 2 of 3 rows by 词频\n"
+                               "词条名称  词频\n"
+                               "明月        12\n"
+                               "zeta         5\n");
+  // A relative name is found in the module's home as well.
+  dir.Write("home/rel.txt", Gbk("词条名称\t词频\r\nabcd\t1\r\n"));
+  result = home_.Vocs({"show", "rel.txt"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out.rfind(home_.home() + "/rel.txt: 1 rows by 词频", 0), 0u) << result.out;
+  EXPECT_EQ(home_.Vocs({"show", "missing.txt"}).exit_code, 1);
+  EXPECT_EQ(home_.Vocs({"show", "--db", home_.db(), "--table", "t"}).exit_code, 3);
+}
+
+}  // namespace
+}  // namespace vocs::cli

@@ -1,7 +1,8 @@
 #include "freq/frequency_task.h"
 
-#include <cstdio>
+#include <charconv>
 #include <limits>
+#include <system_error>
 
 #include "api/paths.h"
 #include "freq/frequency_spill.h"
@@ -85,7 +86,8 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
       // The last token is tried once, after trimming.
       std::string_view token = text.substr(cur);
       if (trim) token = TrimSetView(token, BlankSet);
-      if (!token.empty() && AcceptTerm(token)) return CountTerm(token);
+      if (!token.empty() && AcceptTerm(token)) AddToken(token);
+      CountTokens();
       return true;
     }
     if (pos == cur) {  // an empty token: step over the delimiter
@@ -111,17 +113,44 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
     if (trim) token = TrimSetView(token, BlankSet);
     // A token of a full-width space and 0 bytes trims to nothing; an empty
     // term is never counted.
-    if (!token.empty() && !CountTerm(token)) return false;
+    if (!token.empty()) AddToken(token);
     cur = StepOver(text, pos);
     pos_known = false;
   }
 }
 
+void FrequencyTask::AddToken(std::string_view token) {
+  token = CutTerm(token);
+  tokens_.push_back(Token{token, HashTerm(token)});
+}
+
+void FrequencyTask::CountTokens() {
+  // A lookup misses the cache twice, on its slot and on the entry the slot
+  // names. Slots are fetched kSlotAhead tokens before their count, entries
+  // kEntryAhead tokens before, when their slot has arrived.
+  constexpr size_t kSlotAhead = 16;
+  constexpr size_t kEntryAhead = 6;
+  const size_t n = tokens_.size();
+  for (size_t i = 0; i < n && i < kSlotAhead; ++i) terms_.PrefetchSlot(tokens_[i].hash);
+  for (size_t i = 0; i < n && i < kEntryAhead; ++i) terms_.PrefetchEntry(tokens_[i].hash);
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kSlotAhead < n) terms_.PrefetchSlot(tokens_[i + kSlotAhead].hash);
+    if (i + kEntryAhead < n) terms_.PrefetchEntry(tokens_[i + kEntryAhead].hash);
+    CountCutTerm(tokens_[i].term, tokens_[i].hash);
+  }
+  tokens_.clear();
+}
+
 bool FrequencyTask::CountTerm(std::string_view term) {
   term = CutTerm(term);
+  CountCutTerm(term, HashTerm(term));
+  return true;
+}
+
+void FrequencyTask::CountCutTerm(std::string_view term, uint32_t hash) {
   const int32_t r = currentRecord_;
   bool inserted = false;
-  TermStats* s = terms_.FindOrInsert(term, &inserted);
+  TermStats* s = terms_.FindOrInsert(term, hash, &inserted);
   if (inserted) {
     s->total = 1;
     s->records = 1;
@@ -141,7 +170,6 @@ bool FrequencyTask::CountTerm(std::string_view term) {
     s->currentCount = 1;
     s->lastRecord = r;
   }
-  return true;
 }
 
 void FrequencyTask::FoldPendingCounts() {
@@ -232,12 +260,17 @@ int FrequencyTask::EmitResultRecord(std::string_view line) {
   // The smallest count over all records is 0 unless every record holds the term.
   const std::string_view min_value =
       ParseSpillNumber(records_text) == recordCount_ ? hypomin_text : std::string_view("0");
-  char average[64];
-  std::snprintf(average, sizeof(average), "%0.4f",
-                static_cast<double>(frequency) / static_cast<double>(recordCount_));
+  // "%0.4f": std::to_chars with a precision rounds exactly as printf does,
+  // without printf's cost per line.
+  char average[400];
+  const auto [end, ec] = std::to_chars(
+      average, average + sizeof(average),
+      static_cast<double>(frequency) / static_cast<double>(recordCount_),
+      std::chars_format::fixed, 4);
+  const size_t average_length = ec == std::errc() ? static_cast<size_t>(end - average) : 0;
   const FrequencyRecord record = {line.substr(0, tabs[0]), frequency_text, records_text,
                                   field(2), hypomin_text, min_value,
-                                  std::string_view(average)};
+                                  std::string_view(average, average_length)};
   return writer_->writeRecord(record);
 }
 

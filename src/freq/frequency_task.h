@@ -73,12 +73,16 @@ class FrequencyTask : public StatTask {
 
   // Counts one occurrence of `term` (cut with CutTerm) in currentRecord.
   bool CountTerm(std::string_view term);
+  // CountTerm for a term that is already cut, with its HashTerm.
+  void CountCutTerm(std::string_view term, uint32_t hash);
   // Cuts `text` at the characters of `delimiters` and counts the accepted
   // tokens. A middle token that the term rule rejects is tried again without
   // its first character until it is accepted or empty; the last token is
   // tried once. With `trim`, blanks are removed around each token (middle
   // tokens after the term rule has accepted them, the last one before).
-  // False only when counting fails.
+  // False only when counting fails. The tokens of one call are gathered
+  // first and then counted in order, a few lookups ahead of the count, so
+  // that the table's cache misses overlap.
   bool SplitAndCount(std::string_view text, std::string_view delimiters, bool trim);
   // Folds every term's count in its last record into maxCount and minCount.
   void FoldPendingCounts();
@@ -98,7 +102,15 @@ class FrequencyTask : public StatTask {
 
  private:
   TermTable terms_;
+  struct Token {
+    std::string_view term;  // cut, pointing into the source's content
+    uint32_t hash;
+  };
+  void AddToken(std::string_view token);
+  void CountTokens();
+
   std::vector<uint32_t> order_;  // sort buffer of WriteSpillFile, kept across spills
+  std::vector<Token> tokens_;    // the tokens of one SplitAndCount, kept across calls
 };
 
 }  // namespace vocs

@@ -52,6 +52,44 @@ TermTable::TermTable() : slots_(kInitialSlots, Slot{0, 0}), mask_(kInitialSlots 
 
 TermTable::~TermTable() = default;
 
+bool TermTable::SameTerm(const Entry& entry, std::string_view term) {
+  if (entry.length != term.size()) return false;
+  if (term.size() <= kInlineBytes) {
+    // Both sides zero-padded to the inline size: two word compares.
+    char padded[kInlineBytes] = {};
+    std::memcpy(padded, term.data(), term.size());
+    uint64_t a, b;
+    uint32_t c, d;
+    std::memcpy(&a, entry.bytes, 8);
+    std::memcpy(&b, padded, 8);
+    std::memcpy(&c, entry.bytes + 8, 4);
+    std::memcpy(&d, padded + 8, 4);
+    return a == b && c == d;
+  }
+  const char* data;
+  std::memcpy(&data, entry.bytes, sizeof(data));
+  return std::memcmp(data, term.data(), term.size()) == 0;
+}
+
+void TermTable::PrefetchSlot(uint32_t hash) const {
+#if defined(__GNUC__)
+  __builtin_prefetch(&slots_[hash & mask_]);
+#else
+  (void)hash;
+#endif
+}
+
+void TermTable::PrefetchEntry(uint32_t hash) const {
+#if defined(__GNUC__)
+  const Slot& slot = slots_[hash & mask_];
+  if (slot.hash == hash && slot.entry_plus_one != 0) {
+    __builtin_prefetch(&EntryAt(slot.entry_plus_one - 1));
+  }
+#else
+  (void)hash;
+#endif
+}
+
 TermStats* TermTable::Find(std::string_view term) {
   const uint32_t hash = HashTerm(term);
   for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
@@ -59,21 +97,18 @@ TermStats* TermTable::Find(std::string_view term) {
     if (slot.entry_plus_one == 0) return nullptr;
     if (slot.hash != hash) continue;
     Entry& entry = EntryAt(slot.entry_plus_one - 1);
-    if (entry.length == term.size() && std::memcmp(entry.data, term.data(), term.size()) == 0) {
-      return &entry.stats;
-    }
+    if (SameTerm(entry, term)) return &entry.stats;
   }
 }
 
-TermStats* TermTable::FindOrInsert(std::string_view term, bool* inserted) {
-  const uint32_t hash = HashTerm(term);
+TermStats* TermTable::FindOrInsert(std::string_view term, uint32_t hash, bool* inserted) {
   size_t i = hash & mask_;
   for (;; i = (i + 1) & mask_) {
     const Slot& slot = slots_[i];
     if (slot.entry_plus_one == 0) break;
     if (slot.hash != hash) continue;
     Entry& entry = EntryAt(slot.entry_plus_one - 1);
-    if (entry.length == term.size() && std::memcmp(entry.data, term.data(), term.size()) == 0) {
+    if (SameTerm(entry, term)) {
       *inserted = false;
       return &entry.stats;
     }
@@ -90,17 +125,21 @@ TermStats* TermTable::FindOrInsert(std::string_view term, bool* inserted) {
   }
   Entry& entry = EntryAt(static_cast<uint32_t>(index));
   entry.stats = TermStats{};
-  entry.data = CopyTerm(term);
   entry.length = static_cast<uint32_t>(term.size());
-  entry.hash = hash;
+  std::memset(entry.bytes, 0, kInlineBytes);
+  if (term.size() <= kInlineBytes) {
+    std::memcpy(entry.bytes, term.data(), term.size());
+  } else {
+    const char* data = CopyToArena(term);
+    std::memcpy(entry.bytes, &data, sizeof(data));
+  }
   slots_[i] = Slot{hash, static_cast<uint32_t>(index + 1)};
   ++size_;
   *inserted = true;
   return &entry.stats;
 }
 
-const char* TermTable::CopyTerm(std::string_view term) {
-  if (term.empty()) return "";
+const char* TermTable::CopyToArena(std::string_view term) {
   if (term.size() > kArenaBlockSize) {
     // A term larger than a whole block gets a block of its own, placed before
     // the block being filled so that filling goes on where it was.
@@ -140,7 +179,10 @@ void TermTable::Grow() {
 
 std::string_view TermTable::Term(uint32_t index) const {
   const Entry& entry = EntryAt(index);
-  return std::string_view(entry.data, entry.length);
+  if (entry.length <= kInlineBytes) return std::string_view(entry.bytes, entry.length);
+  const char* data;
+  std::memcpy(&data, entry.bytes, sizeof(data));
+  return std::string_view(data, entry.length);
 }
 
 void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
@@ -150,8 +192,8 @@ void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
   };
   std::vector<Key> keys(size_);
   for (size_t i = 0; i < size_; ++i) {
-    const Entry& entry = EntryAt(static_cast<uint32_t>(i));
-    keys[i] = Key{SortKey(entry.data, entry.length), static_cast<uint32_t>(i)};
+    const std::string_view term = Term(static_cast<uint32_t>(i));
+    keys[i] = Key{SortKey(term.data(), term.size()), static_cast<uint32_t>(i)};
   }
   std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;

@@ -2,11 +2,12 @@
 // distinct term.
 //
 // An open-addressing hash table with linear probing. The slot array holds only
-// a 32-bit hash and an entry number; the entries live in fixed-size blocks
-// that never move, and the term bytes in an arena of 1 MiB blocks, so that
-// growing the table rehashes eight bytes per entry and never copies terms or
-// counts. A lookup compares the stored hash before the bytes. Looking up a
-// term that is already present allocates nothing.
+// a 32-bit hash and an entry number; the entries (one cache line each: the
+// stats and a term of up to 12 bytes) live in fixed-size blocks that never
+// move, and longer terms in an arena of 1 MiB blocks, so that growing the
+// table rehashes eight bytes per entry and never copies terms or counts. A
+// lookup compares the stored hash before the bytes. Looking up a term that is
+// already present allocates nothing.
 //
 // Clear keeps every block and the slot array for the next fill, so a run
 // that spills many times allocates its memory once.
@@ -36,6 +37,9 @@ struct TermStats {
   int32_t lastRecord = 0;    // the record the term was last seen in
 };
 
+// The hash the table uses.
+uint32_t HashTerm(std::string_view term);
+
 class TermTable {
  public:
   TermTable();
@@ -45,8 +49,16 @@ class TermTable {
 
   // The stats of `term`. When the term is new it is copied into the table
   // with zeroed stats and *inserted is set; the caller fills them in. The
-  // pointer stays valid until Clear.
-  TermStats* FindOrInsert(std::string_view term, bool* inserted);
+  // pointer stays valid until Clear. `hash` must be HashTerm(term).
+  TermStats* FindOrInsert(std::string_view term, uint32_t hash, bool* inserted);
+  TermStats* FindOrInsert(std::string_view term, bool* inserted) {
+    return FindOrInsert(term, HashTerm(term), inserted);
+  }
+  // Hints that a term of this hash will be looked up soon. PrefetchSlot
+  // starts loading its first slot; PrefetchEntry, issued later, reads that
+  // slot and starts loading the entry it names. Both only affect speed.
+  void PrefetchSlot(uint32_t hash) const;
+  void PrefetchEntry(uint32_t hash) const;
   // The stats of `term`, or null.
   TermStats* Find(std::string_view term);
 
@@ -81,11 +93,14 @@ class TermTable {
   size_t MemoryUsage() const;
 
  private:
-  struct Entry {
+  // One cache line: the stats and, for terms of up to kInlineBytes, the
+  // term itself (zero-padded), so that a hit touches the slot and this line
+  // only. A longer term keeps a pointer into the arena in `bytes`.
+  static constexpr size_t kInlineBytes = 12;
+  struct alignas(64) Entry {
     TermStats stats;
-    const char* data;
     uint32_t length;
-    uint32_t hash;
+    char bytes[kInlineBytes];
   };
   struct Slot {
     uint32_t hash;
@@ -98,7 +113,8 @@ class TermTable {
   Entry& EntryAt(uint32_t index) const {
     return entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
   }
-  const char* CopyTerm(std::string_view term);
+  const char* CopyToArena(std::string_view term);
+  static bool SameTerm(const Entry& entry, std::string_view term);
   void Grow();
 
   std::vector<Slot> slots_;
@@ -109,9 +125,6 @@ class TermTable {
   size_t arena_block_ = 0;  // the arena block being filled
   size_t arena_used_ = 0;   // bytes used in it
 };
-
-// The hash the table uses; exposed for its tests.
-uint32_t HashTerm(std::string_view term);
 
 }  // namespace vocs
 

@@ -22,7 +22,8 @@ constexpr const char* kShowHelp = R"(Usage: vocs show [OPTIONS] FILE
        vocs show [OPTIONS] --table NAME
 
 Prints a result file or a result table as aligned UTF-8 columns, the rows
-with the highest frequency (词频, or 共现频率 for pairs) first.
+with the highest frequency (词频, or 共现频率 for pairs) first. Values longer
+than 40 columns are cut, marked with "…".
 
 A result FILE is read as the module writes it (GBK, TAB-separated, CR LF,
 a header line); a relative name is looked for in the current directory,
@@ -57,12 +58,15 @@ int RankColumn(const std::vector<std::string>& header) {
   return -1;
 }
 
+// Long values are cut so that the columns stay readable.
+constexpr int kMaxCellWidth = 40;
+
 // Line breaks and tabs inside a value would break the columns.
-std::string OneLine(std::string text) {
+std::string Cell(std::string text) {
   for (char& c : text) {
     if (c == '\n' || c == '\r' || c == '\t') c = ' ';
   }
-  return text;
+  return TruncateToWidth(text, kMaxCellWidth);
 }
 
 std::vector<std::string> SplitTabs(const std::string& line) {
@@ -124,6 +128,7 @@ int ShowFile(const std::string& name, size_t top) {
       header = SplitTabs(line);
     } else if (!line.empty()) {
       rows.push_back(SplitTabs(line));
+      for (std::string& cell : rows.back()) cell = Cell(std::move(cell));
     }
   }
   if (header.empty()) return Fail(kExitFailed, path + " is empty");
@@ -182,7 +187,7 @@ int ShowTable(const std::string& db_path, const std::string& table, size_t top) 
         std::snprintf(number, sizeof number, "%.4f", select.ColumnDouble(i));
         cells.emplace_back(number);
       } else {
-        cells.push_back(OneLine(select.ColumnBytes(i)));
+        cells.push_back(Cell(select.ColumnBytes(i)));
       }
     }
     rows.push_back(std::move(cells));

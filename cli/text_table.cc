@@ -36,6 +36,25 @@ int DisplayWidth(std::string_view utf8) {
   return width;
 }
 
+std::string TruncateToWidth(const std::string& utf8, int width) {
+  if (DisplayWidth(utf8) <= width) return utf8;
+  const icu::UnicodeString text = icu::UnicodeString::fromUTF8(utf8);
+  icu::UnicodeString kept;
+  int used = 0;
+  for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
+    icu::UnicodeString character(text.char32At(i));
+    std::string piece;
+    character.toUTF8String(piece);
+    const int w = DisplayWidth(piece);
+    if (used + w > width - 1) break;
+    used += w;
+    kept.append(character);
+  }
+  std::string out;
+  kept.toUTF8String(out);
+  return out + "\u2026";
+}
+
 std::string RenderTable(const std::vector<std::string>& header,
                         const std::vector<std::vector<std::string>>& rows) {
   const size_t columns = header.size();

@@ -13,6 +13,9 @@ namespace vocs::cli {
 // (CJK), 0 for combining marks and controls, 1 for the rest.
 int DisplayWidth(std::string_view utf8);
 
+// The text cut to at most `width` display columns, "…" marking a cut.
+std::string TruncateToWidth(const std::string& utf8, int width);
+
 // The rows under the header, columns padded to line up and separated by two
 // spaces; a column whose values are all numbers is aligned right. Rows may be
 // shorter than the header. Every line ends in LF, without trailing blanks.

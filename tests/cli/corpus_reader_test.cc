@@ -171,6 +171,8 @@ TEST(TextTableTest, AlignsWideCharacters) {
   EXPECT_EQ(DisplayWidth("abc"), 3);
   EXPECT_EQ(DisplayWidth("明月"), 4);
   EXPECT_EQ(DisplayWidth("e\xCC\x81"), 1);  // e and a combining accent
+  EXPECT_EQ(TruncateToWidth("明月照春风", 6), "明月…");
+  EXPECT_EQ(TruncateToWidth("明月", 4), "明月");
   EXPECT_EQ(RenderTable({"词条名称", "词频"}, {{"明月", "12"}, {"abcde", "3"}, {"x"}}),
             "词条名称  词频\n"
             "明月        12\n"

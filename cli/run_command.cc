@@ -48,8 +48,8 @@ directory of the vocs executable (not the current directory): TO FILE=x
 writes <home>/x, TO TABLE=t makes table t in the database and writes its load
 files below <home>/LOCAL_HS_DB/. Names beginning with "/" are used as they
 are. Every run prints the absolute path it wrote, the number of rows and the
-time taken. Progress (records read, texts converted) appears on standard
-error when it is a terminal.
+time taken. Progress (records read out of the query's record count, or files
+done for FROM statements) appears on standard error when it is a terminal.
 
 Exit codes: 0 all statements succeeded; 1 a statement failed (its code and
 meaning are printed); 2 bad command line; 3 the module or the database
@@ -204,8 +204,8 @@ int RunCommand(const Args& args) {
       text = "records " + std::to_string(records) + "/" + std::to_string(record_count);
     }
     if (conversions > 0) {
-      text += (text.empty() ? "" : ", ") + std::string("texts converted ") +
-              std::to_string(conversions);
+      // Without a query (FROM statements) each conversion is one file.
+      text += (text.empty() ? "files done " : ", texts converted ") + std::to_string(conversions);
     }
     progress.Show(text);
   };

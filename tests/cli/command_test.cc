@@ -2,6 +2,7 @@
 // module object; the statement runs are in run_test.cc.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,11 @@ TEST_F(CommandTest, EverySubcommandHasHelpAndTheVersionIsShown) {
   const auto help = home_.Vocs({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("directory of the vocs executable"), std::string::npos);
-  EXPECT_EQ(home_.Vocs({"--version"}).out, "vocs 0.1.0\n");
+  const auto version = home_.Vocs({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_TRUE(version.out.rfind("vocs ", 0) == 0 && version.out.size() > 6 &&
+              std::isdigit(static_cast<unsigned char>(version.out[5])))
+      << version.out;
 }
 
 TEST_F(CommandTest, BadCommandLinesExitWithTwo) {

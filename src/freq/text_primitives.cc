@@ -49,10 +49,12 @@ size_t FindDelimiter(std::string_view text, std::string_view set) {
     const char d = set[0];
     for (size_t i = 0; i < text.size();) {
       unsigned char c = static_cast<unsigned char>(text[i]);
-      if (IsLeadByte(c)) {
-        i += (i + 1 < text.size()) ? 2 : 1;
+      if (IsLeadByte(c) && i + 1 < text.size()) {
+        i += 2;
         continue;
       }
+      // A lead byte at the very end is a one-byte character of its own and
+      // is compared like any other, as the general loop below does.
       if (text[i] == d) return i;
       ++i;
     }

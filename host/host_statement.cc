@@ -78,6 +78,24 @@ class Lexer {
     return false;
   }
 
+  // File-system texts are not escaped by the module, so a quote may stand
+  // inside them. The PATH text runs from the quote after the current position
+  // to the first "'" that is followed (after blanks) by "("; the bulk load
+  // file name from the double quote after the current position to the last
+  // double quote of the statement. Both leave the position after the closing
+  // quote.
+  bool RawPath(std::string* out, std::string* error) {
+    return RawQuoted('\'', [this](size_t close) {
+      size_t next = close + 1;
+      while (next < text_.size() && IsSpace(text_[next])) ++next;
+      return next < text_.size() && text_[next] == '(';
+    }, out, error);
+  }
+  bool RawFileName(std::string* out, std::string* error) {
+    const size_t last = text_.rfind('"');
+    return RawQuoted('"', [last](size_t close) { return close == last; }, out, error);
+  }
+
   // Shows a token's text in a message (UTF-8, lossy for bad bytes).
   std::string Show(const Token& token) {
     if (token.kind == Token::Kind::kEnd) return "the end of the statement";
@@ -90,6 +108,32 @@ class Lexer {
 
  private:
   static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+  template <typename IsClose>
+  bool RawQuoted(char quote, IsClose is_close, std::string* out, std::string* error) {
+    while (pos_ < text_.size() && IsSpace(text_[pos_])) ++pos_;
+    if (pos_ >= text_.size() || text_[pos_] != quote) {
+      *error = std::string("expected a text in ") + (quote == '"' ? "double quotes" : "quotes") +
+               " at byte " + std::to_string(pos_);
+      return false;
+    }
+    const size_t start = pos_;
+    for (size_t i = start + 1; i < text_.size(); ++i) {
+      const unsigned char b = static_cast<unsigned char>(text_[i]);
+      if (b >= 0x81 && b <= 0xFE && i + 1 < text_.size()) {
+        ++i;  // a trail byte is never a quote
+        continue;
+      }
+      if (b == static_cast<unsigned char>(quote) && is_close(i)) {
+        *out = std::string(text_.substr(start + 1, i - start - 1));
+        pos_ = i + 1;
+        return true;
+      }
+    }
+    *error = std::string("unterminated ") + (quote == '\'' ? "'...'" : "\"...\"") +
+             " text starting at byte " + std::to_string(start);
+    return false;
+  }
 
   bool ReadQuoted(char quote, Token* token, std::string* error) {
     token->kind = quote == '\'' ? Token::Kind::kString : Token::Kind::kQuoted;
@@ -169,6 +213,11 @@ class Parser {
 
   // A name, converted to UTF-8.
   bool Name(std::string_view what, std::string* out) {
+    return CurrentName(what, out) && Advance();
+  }
+
+  // The current token as a name, without moving on.
+  bool CurrentName(std::string_view what, std::string* out) {
     if (token_.kind != Token::Kind::kWord) return Fail(what);
     if (!Utf8Of(what, out)) return false;
     if (out->size() > kMaxNameLength) {
@@ -176,7 +225,7 @@ class Parser {
                 std::to_string(kMaxNameLength) + " bytes";
       return false;
     }
-    return Advance();
+    return true;
   }
 
   bool Utf8Of(std::string_view what, std::string* out) {
@@ -223,8 +272,8 @@ class Parser {
   bool ParseCreate(HostStatement* out) {
     out->kind = HostStatement::Kind::kCreateTable;
     if (!Advance() || !ExpectKeyword("TABLE") || !Name("a table name", &out->table)) return false;
-    if (!ExpectKeyword("PATH") || !QuotedText("a quoted path", false, &out->path)) return false;
-    if (!ExpectPunct('(')) return false;
+    if (!IsKeyword("PATH")) return Fail("PATH");
+    if (!lexer_.RawPath(&out->path, error_) || !Advance() || !ExpectPunct('(')) return false;
     while (true) {
       ColumnSpec column;
       if (!Name("a column name", &column.name) || !Type(&column)) return false;
@@ -257,10 +306,14 @@ class Parser {
 
   bool ParseBulkLoad(HostStatement* out) {
     out->kind = HostStatement::Kind::kBulkLoad;
-    if (!Advance() || !ExpectKeyword("TABLE") || !Name("a table name", &out->table)) return false;
-    if (token_.kind != Token::Kind::kQuoted) return Fail("a file name in double quotes");
-    out->path = token_.text;
-    if (out->path.empty()) return Fail("a non-empty file name");
+    if (!Advance() || !ExpectKeyword("TABLE") || !CurrentName("a table name", &out->table)) {
+      return false;
+    }
+    if (!lexer_.RawFileName(&out->path, error_)) return false;
+    if (out->path.empty()) {
+      *error_ = "the file name is empty";
+      return false;
+    }
     if (!Advance()) return false;
     return ExpectEnd();
   }

@@ -16,7 +16,9 @@
 // a name can never carry SQL. Quoted texts ('...') may hold '' for a quote.
 //
 // Names and quoted texts are converted to UTF-8. The PATH text and the bulk
-// load file name are file-system bytes and are kept as they are.
+// load file name are file-system bytes, kept as they are; the module does not
+// escape them, so the PATH text ends at the first "'" followed by "(" and the
+// file name at the last double quote of the statement.
 //
 // The parser is a plain function, safe on any thread.
 #ifndef VOCS_HOST_HOST_STATEMENT_H_

@@ -352,11 +352,14 @@ TEST_F(EmbeddedHostTest, TableNamesCannotReachSqlAsCode) {
   for (const std::string& name :
        {std::string("x\";DROP TABLE docs;--"), std::string("docs\""), std::string("x'y"),
         std::string("a b"), std::string("t(a)"), std::string("x;DROP TABLE docs")}) {
-    EXPECT_FALSE(Execute("CREATE TABLE " + name + " PATH '/p' (a CHAR)")) << name;
-    EXPECT_FALSE(Execute("DROP TABLE " + name)) << name;
-    EXPECT_FALSE(Execute("INDEX " + name + " ALL")) << name;
+    for (const std::string& statement : {"CREATE TABLE " + name + " PATH '/p' (a CHAR)",
+                                         "DROP TABLE " + name, "INDEX " + name + " ALL"}) {
+      EXPECT_FALSE(Execute(statement)) << statement;
+      EXPECT_EQ(host_->last_error().rfind("statement refused: ", 0), 0u) << host_->last_error();
+    }
+    // The bulk load's file name runs to the last double quote; whatever the
+    // name holds stays a file name or a table that is not there.
     EXPECT_FALSE(Execute("bulkload table " + name + "\"/nonexistent\"")) << name;
-    EXPECT_EQ(host_->last_error().rfind("statement refused: ", 0), 0u) << host_->last_error();
   }
   EXPECT_EQ(Dump("SELECT name FROM sqlite_schema ORDER BY name"), tables);
   EXPECT_EQ(Dump("SELECT count(*) FROM docs"), "3");

@@ -53,6 +53,9 @@ TEST(HostStatementTest, ParsesTheModuleStatements) {
       {"bulkload table words\"/x/LOCAL_HS_DB/rec_1.tmp\"",
        "bulkload words path=/x/LOCAL_HS_DB/rec_1.tmp"},
       {"bulkload table words \"/a b/rec.tmp\"", "bulkload words path=/a b/rec.tmp"},
+      // File-system texts come unescaped: quotes inside them stay.
+      {"bulkload table t\"/o\"neil/rec.tmp\"", "bulkload t path=/o\"neil/rec.tmp"},
+      {"CREATE TABLE t PATH '/home/o'brien/t' (a CHAR)", "create t path=/home/o'brien/t [a CHAR]"},
       {"ALTER TABLE words ALTER 词频 AS 词频 INTEGER(16) NORMAL",
        "alter words column=词频 [词频 INTEGER(16)] NORMAL"},
       {"ALTER TABLE w ALTER x AS x CHAR normal", "alter w column=x [x CHAR] NORMAL"},
@@ -83,9 +86,11 @@ TEST(HostStatementTest, Errors) {
       {"CREATE TABLE t PATH 'p' (a CHAR aliasname 'x' aliasname 'y')",
        "error: expected no repeated ALIASNAME or DISPLAYNAME at byte 46, found \"aliasname\""},
       {"CREATE TABLE t PATH 'p (a CHAR)", "error: unterminated '...' text starting at byte 20"},
-      {"CREATE TABLE t PATH p (a CHAR)", "error: expected a quoted path at byte 20, found \"p\""},
-      {"bulkload table t", "error: expected a file name in double quotes at byte 16, found the "
-                           "end of the statement"},
+      {"CREATE TABLE t PATH p (a CHAR)", "error: expected a text in quotes at byte 20"},
+      {"bulkload table t", "error: expected a text in double quotes at byte 16"},
+      {"bulkload table t\"\"", "error: the file name is empty"},
+      {"bulkload table t\"a\" x", "error: expected the end of the statement at byte 20, found "
+                                 "\"x\""},
       {"ALTER TABLE t ALTER a AS a CHAR", "error: expected a column attribute such as NORMAL at "
                                           "byte 31, found the end of the statement"},
       {"INDEX t", "error: expected ALL at byte 7, found the end of the statement"},

@@ -207,7 +207,12 @@ bool FrequencyTask::WriteSpillFile() {
   if (!writer.Open(path)) return false;
   spillFiles_.push_back(path);
   terms_.SortedOrder(&order_);
-  for (uint32_t index : order_) {
+  // Sorted order jumps around the entries: fetch a few ahead.
+  constexpr size_t kAhead = 8;
+  const size_t n = order_.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kAhead < n) terms_.PrefetchIndex(order_[i + kAhead]);
+    const uint32_t index = order_[i];
     const TermStats& s = terms_.Stats(index);
     writer.Add(terms_.Term(index), SpillCounts{s.total, s.records, s.maxCount, s.minCount});
   }

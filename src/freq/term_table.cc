@@ -90,6 +90,14 @@ void TermTable::PrefetchEntry(uint32_t hash) const {
 #endif
 }
 
+void TermTable::PrefetchIndex(uint32_t index) const {
+#if defined(__GNUC__)
+  __builtin_prefetch(&EntryAt(index));
+#else
+  (void)index;
+#endif
+}
+
 TermStats* TermTable::Find(std::string_view term) {
   const uint32_t hash = HashTerm(term);
   for (size_t i = hash & mask_;; i = (i + 1) & mask_) {

@@ -59,6 +59,9 @@ class TermTable {
   // slot and starts loading the entry it names. Both only affect speed.
   void PrefetchSlot(uint32_t hash) const;
   void PrefetchEntry(uint32_t hash) const;
+  // Starts loading entry `index` (0 <= index < size()), for a walk in an
+  // order other than the entries' own.
+  void PrefetchIndex(uint32_t index) const;
   // The stats of `term`, or null.
   TermStats* Find(std::string_view term);
 

@@ -12,8 +12,8 @@
 // maxCount  largest count in one record
 // minCount  smallest count among the records that contain it
 //
-// Lines end in LF on POSIX (CR LF where text files do); readers ignore a CR
-// before the LF. A reader takes the last four TABs of a line as the field
+// Lines end in LF, the text line end of POSIX; readers ignore a CR before
+// the LF, so files with CR LF line ends read the same. A reader takes the last four TABs of a line as the field
 // separators, so a term holding TABs reads back whole. Numbers are read as
 // the C library's atoll reads them (leading blanks, an optional sign, digits
 // up to the first other byte). A line with fewer than four TABs is not a

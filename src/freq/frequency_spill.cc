@@ -50,9 +50,8 @@ int64_t ParseSpillNumber(std::string_view text) {
   return static_cast<int64_t>(negative ? 0 - value : value);
 }
 
-bool ParseSpillLine(std::string_view line, std::string_view* term, SpillCounts* counts) {
+bool FindLastFourTabs(std::string_view line, size_t tabs[4]) {
   // The numbers hold no TAB, so the last four TABs are found from the end.
-  size_t tabs[4];
   size_t end = line.size();
   for (int k = 3; k >= 0; --k) {
     size_t tab = end == 0 ? std::string_view::npos : line.rfind('\t', end - 1);
@@ -60,6 +59,12 @@ bool ParseSpillLine(std::string_view line, std::string_view* term, SpillCounts* 
     tabs[k] = tab;
     end = tab;
   }
+  return true;
+}
+
+bool ParseSpillLine(std::string_view line, std::string_view* term, SpillCounts* counts) {
+  size_t tabs[4];
+  if (!FindLastFourTabs(line, tabs)) return false;
   *term = line.substr(0, tabs[0]);
   counts->total = ParseSpillNumber(line.substr(tabs[0] + 1, tabs[1] - tabs[0] - 1));
   counts->records = ParseSpillNumber(line.substr(tabs[1] + 1, tabs[2] - tabs[1] - 1));

@@ -43,6 +43,10 @@ struct SpillCounts {
 // Appends one line (with its LF) to *out.
 void AppendSpillLine(std::string_view term, const SpillCounts& counts, std::string* out);
 
+// Positions of the last four TABs of a line, in order; false when it has
+// fewer. The delivery reads result lines with the same rule.
+bool FindLastFourTabs(std::string_view line, size_t tabs[4]);
+
 // Splits a line (without its line end) into term and numbers. False when the
 // line has fewer than four TABs. *term points into `line`.
 bool ParseSpillLine(std::string_view line, std::string_view* term, SpillCounts* counts);

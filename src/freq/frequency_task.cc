@@ -34,18 +34,6 @@ bool StepsLikeScan(std::string_view text, size_t i) {
   return step == CharLength(text, i);
 }
 
-// Positions of the last four TABs of a line; false when it has fewer.
-bool FindLastFourTabs(std::string_view line, size_t tabs[4]) {
-  size_t end = line.size();
-  for (int k = 3; k >= 0; --k) {
-    size_t tab = end == 0 ? std::string_view::npos : line.rfind('\t', end - 1);
-    if (tab == std::string_view::npos) return false;
-    tabs[k] = tab;
-    end = tab;
-  }
-  return true;
-}
-
 }  // namespace
 
 FrequencyTask::FrequencyTask() = default;

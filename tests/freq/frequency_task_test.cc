@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,25 @@ TEST_F(FrequencyTaskTest, EmitResultRecordComputesMinValueAndAverage) {
     std::vector<std::string> expected;
     if (!c.expected_record.empty()) expected.push_back(c.expected_record);
     EXPECT_EQ(writer.records, expected) << c.line;
+  }
+}
+
+TEST_F(FrequencyTaskTest, AverageIsFormattedAsPrintfFormatsIt) {
+  // Ties such as 1/32 = 0.03125 round the way "%0.4f" rounds them.
+  for (int32_t records = 1; records <= 130; ++records) {
+    CapturingWriter writer;
+    TestFrequencyTask task;
+    task.SetWriter(&writer);
+    task.SetRecordCountForTesting(records);
+    for (int frequency = 0; frequency <= 200; ++frequency) {
+      const std::string n = std::to_string(frequency);
+      task.EmitResultRecord("t\t" + n + "\t1\t1\t1");
+      char expected[64];
+      std::snprintf(expected, sizeof(expected), "%0.4f",
+                    static_cast<double>(frequency) / static_cast<double>(records));
+      const std::string& record = writer.records.back();
+      ASSERT_EQ(record.substr(record.rfind('|') + 1), expected) << frequency << "/" << records;
+    }
   }
 }
 

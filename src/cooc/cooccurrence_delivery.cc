@@ -2,11 +2,10 @@
 // line and every pair becomes one CooccurrenceRecord with its support and
 // reliability values.
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
 #include <utility>
 
 #include "cooc/cooccurrence_task.h"
+#include "cooc/fixed_format.h"
 #include "cooc/pair_line.h"
 #include "output/result_writer.h"
 #include "platform/env.h"
@@ -17,19 +16,9 @@ namespace vocs {
 
 namespace {
 
-// Formats `value` as "%0.4f" does into a 40-byte buffer (at most 39
-// characters). std::to_chars with a precision gives printf's digits, without
-// its cost per call.
-std::string_view FormatFixed4(double value, char (&buffer)[40]) {
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof(buffer) - 1, value, std::chars_format::fixed, 4);
-  if (result.ec == std::errc()) {
-    *result.ptr = '\0';
-    return std::string_view(buffer, static_cast<size_t>(result.ptr - buffer));
-  }
-  std::snprintf(buffer, sizeof(buffer), "%0.4f", value);
-  return std::string_view(buffer);
-}
+// Lines are handled in batches, so that the term lookups of a batch can wait
+// for memory together instead of one after the other.
+constexpr size_t kDeliveryBatch = 32;
 
 }  // namespace
 
@@ -41,11 +30,15 @@ int CooccurrenceTask::DeliverResults() {
   if (file == nullptr) return VOCS_E_RESULT_FILE_OPEN;
   LineReader reader(std::move(file));
   std::string_view line;
+  batch_.clear();
+  batchEnds_.clear();
   while (reader.ReadLine(&line)) {
-    // A line that fails (malformed, a term without count, a writer error) is
-    // left out; the others are still delivered.
-    if (!line.empty()) EmitResultRecord(line);
+    if (line.empty()) continue;
+    batch_.append(line);
+    batchEnds_.push_back(batch_.size());
+    if (batchEnds_.size() == kDeliveryBatch) DeliverBatch();
   }
+  DeliverBatch();
   // A read error would cut the results short without notice.
   if (reader.error()) return VOCS_E_RESULT_FILE_OPEN;
   result = writer_->finish();
@@ -54,23 +47,65 @@ int CooccurrenceTask::DeliverResults() {
   return 0;
 }
 
+void CooccurrenceTask::DeliverBatch() {
+  const size_t n = batchEnds_.size();
+  PairLine pairs[kDeliveryBatch];
+  bool wanted[kDeliveryBatch];
+  uint32_t keys[kDeliveryBatch];
+  size_t begin = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const std::string_view line(batch_.data() + begin, batchEnds_[i] - begin);
+    begin = batchEnds_[i];
+    // A line that fails (malformed, a term without count, a writer error) is
+    // left out; the others are still delivered.
+    wanted[i] = ParsePairLine(line, &pairs[i]) && pairs[i].count >= minFrequency_;
+    if (!wanted[i]) continue;
+    keys[i] = TermIdTable::Hash(pairs[i].term2);
+    termCountTable_.PrefetchSlot(keys[i]);
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (!wanted[i]) continue;
+    keys[i] = termCountTable_.FindHashed(pairs[i].term2, keys[i]);
+    termCountTable_.PrefetchCount(keys[i]);
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (wanted[i]) EmitPair(pairs[i], keys[i]);
+  }
+  batch_.clear();
+  batchEnds_.clear();
+}
+
 int CooccurrenceTask::EmitResultRecord(std::string_view line) {
   PairLine pair;
   if (!ParsePairLine(line, &pair)) return VOCS_E_MALFORMED_PAIR_LINE;
   if (pair.count < minFrequency_) return 0;
+  return EmitPair(pair, termCountTable_.Find(pair.term2));
+}
+
+int CooccurrenceTask::EmitPair(const PairLine& pair, uint32_t id2) {
   CooccurrenceRecord record;
   record[0] = pair.term1;
   record[1] = pair.term2;
   record[2] = pair.count_text;
-  const int result = ComputeValues(&record, pair.count);
+  const int result = ComputeValuesFor(&record, pair.count, id2);
   if (result < 0) return result;
   if (writer_ == nullptr) return 0;
   return writer_->writeRecord(record);
 }
 
 int CooccurrenceTask::ComputeValues(CooccurrenceRecord* record, int64_t count) {
-  const uint32_t id1 = termCountTable_.Find((*record)[0]);
-  const uint32_t id2 = termCountTable_.Find((*record)[1]);
+  return ComputeValuesFor(record, count, termCountTable_.Find((*record)[1]));
+}
+
+int CooccurrenceTask::ComputeValuesFor(CooccurrenceRecord* record, int64_t count, uint32_t id2) {
+  uint32_t id1 = lastTerm1Id_;
+  if (id1 == TermIdTable::kNoTerm || (*record)[0] != lastTerm1_) {
+    id1 = termCountTable_.Find((*record)[0]);
+    if (id1 != TermIdTable::kNoTerm) {
+      lastTerm1_.assign((*record)[0]);
+      lastTerm1Id_ = id1;
+    }
+  }
   if (id1 == TermIdTable::kNoTerm || id2 == TermIdTable::kNoTerm) return VOCS_E_NO_TERM_COUNT;
   const int64_t n1 = termCountTable_.Count(id1);
   const int64_t n2 = termCountTable_.Count(id2);

@@ -19,7 +19,7 @@ namespace {
 // Pair keys are gathered in blocks so that the table slots of the next keys
 // can be fetched while the current ones are counted.
 constexpr size_t kBlockSize = 1024;
-constexpr size_t kPrefetchDistance = 8;
+constexpr size_t kPrefetchDistance = 48;
 // Spill output goes to the file in pieces of about this size.
 constexpr size_t kSpillChunk = 64 * 1024;
 
@@ -35,24 +35,26 @@ std::string_view DelimitersOf(const StatSource& source) {
   return source.mode == kModeDelimited ? std::string_view(source.modeText) : kSlash;
 }
 
-// Sorts entries by key, least significant digit first, using the `bits` low
-// bits of the keys (the rest are 0).
 using Slot = PairCountTable::Slot;
-Slot* SortByKey(Slot* entries, size_t n, int bits) {
-  if (n < 2) return entries;
-  if (n < 4096 || bits == 0) {
+
+// Sorts entries by key, of which only the `bits` low bits can be set, with
+// a least significant digit radix sort through `scratch` (room for n
+// entries). Digits of 10 bits keep the number of places written at once
+// small enough for the processor's caches and address translation. Returns where
+// the sorted entries are: `entries` or `scratch`.
+Slot* SortByKey(Slot* entries, Slot* scratch, size_t n, int bits) {
+  constexpr int kDigitBits = 10;
+  constexpr size_t kBuckets = size_t{1} << kDigitBits;
+  if (n < 64) {
     std::sort(entries, entries + n, [](const Slot& a, const Slot& b) { return a.key < b.key; });
     return entries;
   }
-  constexpr int kDigitBits = 11;
-  constexpr size_t kBuckets = size_t{1} << kDigitBits;
-  std::unique_ptr<Slot[]> scratch = std::make_unique_for_overwrite<Slot[]>(n);
   Slot* from = entries;
-  Slot* to = scratch.get();
-  std::vector<size_t> offsets(kBuckets);
+  Slot* to = scratch;
   for (int shift = 0; shift < bits; shift += kDigitBits) {
-    std::fill(offsets.begin(), offsets.end(), 0);
+    size_t offsets[kBuckets] = {};
     for (size_t i = 0; i < n; ++i) ++offsets[(from[i].key >> shift) & (kBuckets - 1)];
+    if (offsets[(from[0].key >> shift) & (kBuckets - 1)] == n) continue;  // one digit only
     size_t sum = 0;
     for (size_t& o : offsets) {
       const size_t c = o;
@@ -62,8 +64,7 @@ Slot* SortByKey(Slot* entries, size_t n, int bits) {
     for (size_t i = 0; i < n; ++i) to[offsets[(from[i].key >> shift) & (kBuckets - 1)]++] = from[i];
     std::swap(from, to);
   }
-  if (from != entries) std::copy(from, from + n, entries);
-  return entries;
+  return from;
 }
 
 }  // namespace
@@ -131,12 +132,19 @@ bool CooccurrenceTask::ModeZeroTerm(StatSource* source, std::string_view* term) 
   return !term->empty() && AcceptTerm(*term);
 }
 
+void CooccurrenceTask::ReserveTable() {
+  if (tableReserved_) return;
+  tableReserved_ = true;
+  pairTable_.Reserve(spillThreshold_);
+}
+
 int CooccurrenceTask::ProcessRecord(int32_t, StatSource* first, StatSource* second) {
   if (spillFailed_) return VOCS_E_NO_RESULT_FILE;
   firstSource_ = first;
   secondSource_ = second;
   int result;
   try {
+    ReserveTable();
     result = second == nullptr ? ProcessSingleSource(first) : ProcessSourcePair(first, second);
   } catch (const std::bad_alloc&) {
     result = VOCS_E_PAIR_NOT_COUNTED;
@@ -234,6 +242,7 @@ inline bool CooccurrenceTask::AddPairKey(uint64_t key) {
 
 bool CooccurrenceTask::AddPair(std::string_view term1, std::string_view term2) {
   if (spillFailed_) return false;
+  ReserveTable();
   const uint32_t id1 = termCountTable_.Intern(CutTerm(term1));
   const uint32_t id2 = termCountTable_.Intern(CutTerm(term2));
   return AddPairKey(PairCountTable::Key(id1, id2));
@@ -274,21 +283,32 @@ bool CooccurrenceTask::SpillPairs() {
         (static_cast<uint64_t>(termCountTable_.Rank(static_cast<uint32_t>(key >> 32))) << bits) |
         termCountTable_.Rank(static_cast<uint32_t>(key));
   }
-  SortByKey(entries, n, 2 * bits);
+  if (spillScratchSize_ < n) {
+    spillScratch_.reset();
+    spillScratch_ = std::make_unique_for_overwrite<Slot[]>(n);
+    spillScratchSize_ = n;
+  }
+  entries = SortByKey(entries, spillScratch_.get(), n, 2 * bits);
 
   bool ok = true;
   lineFormatter_.clear();
+  uint32_t rank1 = 0;
+  std::string_view term1 = n > 0 ? termCountTable_.TermAtRank(0) : std::string_view();
   for (size_t i = 0; i < n; ++i) {
-    const uint32_t id1 = termCountTable_.IdAtRank(static_cast<uint32_t>(entries[i].key >> bits));
-    const uint32_t id2 = termCountTable_.IdAtRank(static_cast<uint32_t>(entries[i].key & low_mask));
-    AppendPairLine(termCountTable_.Term(id1), termCountTable_.Term(id2), entries[i].count,
-                   &lineFormatter_);
+    const uint32_t r1 = static_cast<uint32_t>(entries[i].key >> bits);
+    if (r1 != rank1) {
+      rank1 = r1;
+      term1 = termCountTable_.TermAtRank(r1);
+    }
+    lineFormatter_.Append(term1,
+                          termCountTable_.TermAtRank(static_cast<uint32_t>(entries[i].key & low_mask)),
+                          entries[i].count);
     if (lineFormatter_.size() >= kSpillChunk) {
-      ok = file->Append(lineFormatter_) && ok;
+      ok = file->Append(lineFormatter_.view()) && ok;
       lineFormatter_.clear();
     }
   }
-  if (!lineFormatter_.empty()) ok = file->Append(lineFormatter_) && ok;
+  if (!lineFormatter_.empty()) ok = file->Append(lineFormatter_.view()) && ok;
   lineFormatter_.clear();
   return file->Close() && ok;
 }
@@ -299,6 +319,8 @@ int CooccurrenceTask::Finish() {
     const bool spilled = SpillPairs();
     // Counting is over: the table's storage is not needed for delivery.
     pairTable_.Release();
+    spillScratch_.reset();
+    spillScratchSize_ = 0;
     if (!spilled) {
       spillFailed_ = true;
       return VOCS_E_NO_RESULT_FILE;

@@ -52,6 +52,7 @@
 #include <vector>
 
 #include "cooc/pair_count_table.h"
+#include "cooc/pair_line.h"
 #include "cooc/term_id_table.h"
 #include "freq/stat_task.h"
 #include "output/result_record.h"
@@ -156,18 +157,37 @@ class CooccurrenceTask : public StatTask {
   bool CountBlock(size_t n);
   bool AddPairKey(uint64_t key);
   bool SpillAndClear();
+  // Emits the lines gathered in batch_.
+  void DeliverBatch();
+  // EmitResultRecord for a parsed line whose term2 has the id `id2`.
+  int EmitPair(const PairLine& pair, uint32_t id2);
+  int ComputeValuesFor(CooccurrenceRecord* record, int64_t count, uint32_t id2);
+  // Gives the pair table room for the spill threshold, once.
+  void ReserveTable();
 
   PairCountTable pairTable_;
   StatSource* firstSource_ = nullptr;
   StatSource* secondSource_ = nullptr;
-  std::string lineFormatter_;  // spill output, handed to the file in pieces
+  PairLineBuffer lineFormatter_;  // spill output, handed to the file in pieces
   int64_t totalTermCount_ = 0;
   TermIdTable termCountTable_;
 
   std::vector<uint32_t> ids1_;
   std::vector<uint32_t> ids2_;
   std::vector<uint64_t> block_;  // pair keys waiting to be counted
+  // Room for sorting a spill, kept from spill to spill.
+  std::unique_ptr<PairCountTable::Slot[]> spillScratch_;
+  size_t spillScratchSize_ = 0;
   bool spillFailed_ = false;
+  bool tableReserved_ = false;
+
+  // The result file is sorted by term1, so the last term1 looked up is
+  // usually the next one too. Only a term that has an id is remembered: ids
+  // never change.
+  std::string lastTerm1_;
+  std::string batch_;               // result lines waiting to be delivered
+  std::vector<size_t> batchEnds_;   // where each of them ends in batch_
+  uint32_t lastTerm1Id_ = TermIdTable::kNoTerm;
 
   // Texts of the three computed values of the record being delivered.
   char support1Text_[40] = {};

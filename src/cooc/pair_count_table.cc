@@ -1,21 +1,54 @@
 #include "cooc/pair_count_table.h"
 
-#include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace vocs {
 
 namespace {
 
 constexpr int kInitialBits = 12;
+// A reserve never asks for more than 2^28 slots (4 GiB) at once.
+constexpr int kMaxReserveBits = 28;
+// Up to 2^20 slots (16 MiB) the table doubles; then it takes its reserve.
+constexpr int kJumpBits = 20;
+
+// The table holds at most 7 pairs in 10 slots.
+size_t GrowAt(size_t slots) { return slots / 10 * 7; }
 
 }  // namespace
 
+PairCountTable::Storage PairCountTable::Allocate(int bits) {
+  void* p = std::calloc(size_t{1} << bits, sizeof(Slot));
+  if (p == nullptr) throw std::bad_alloc();
+  return Storage(static_cast<Slot*>(p));
+}
+
 void PairCountTable::Release() {
-  std::vector<Slot>(size_t{1} << kInitialBits, Slot{0, 0}).swap(slots_);
-  mask_ = slots_.size() - 1;
+  slots_ = Allocate(kInitialBits);
+  mask_ = (size_t{1} << kInitialBits) - 1;
   shift_ = 64 - kInitialBits;
-  growAt_ = slots_.size() / 10 * 7;
+  growAt_ = GrowAt(mask_ + 1);
   size_ = 0;
+}
+
+void PairCountTable::Reserve(size_t entries) {
+  int bits = kInitialBits;
+  while (bits < kMaxReserveBits && GrowAt(size_t{1} << bits) < entries) ++bits;
+  reserveBits_ = bits;
+}
+
+void PairCountTable::Grow() {
+  const int next = 64 - shift_ + 1;
+  if (next >= kJumpBits && reserveBits_ > next) {
+    try {
+      Rehash(reserveBits_);
+      return;
+    } catch (const std::bad_alloc&) {
+      // Not fatal: the table doubles as far as it has to.
+    }
+  }
+  Rehash(next);
 }
 
 int64_t PairCountTable::Count(uint64_t key) const {
@@ -26,13 +59,15 @@ int64_t PairCountTable::Count(uint64_t key) const {
   }
 }
 
-void PairCountTable::Grow() {
-  std::vector<Slot> old(slots_.size() * 2, Slot{0, 0});
+void PairCountTable::Rehash(int bits) {
+  Storage old = Allocate(bits);
   old.swap(slots_);
-  mask_ = slots_.size() - 1;
-  --shift_;
-  growAt_ = slots_.size() / 10 * 7;
-  for (const Slot& s : old) {
+  const size_t old_slots = mask_ + 1;
+  mask_ = (size_t{1} << bits) - 1;
+  shift_ = 64 - bits;
+  growAt_ = GrowAt(mask_ + 1);
+  for (size_t r = 0; r < old_slots; ++r) {
+    const Slot& s = old[r];
     if (s.count == 0) continue;
     size_t i = SlotOf(s.key);
     while (slots_[i].count != 0) i = (i + 1) & mask_;
@@ -42,14 +77,14 @@ void PairCountTable::Grow() {
 
 PairCountTable::Slot* PairCountTable::TakeEntries() {
   size_t w = 0;
-  for (size_t r = 0; r < slots_.size(); ++r) {
+  for (size_t r = 0; r <= mask_; ++r) {
     if (slots_[r].count != 0) slots_[w++] = slots_[r];
   }
-  return slots_.data();
+  return slots_.get();
 }
 
 void PairCountTable::Clear() {
-  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
+  std::memset(static_cast<void*>(slots_.get()), 0, (mask_ + 1) * sizeof(Slot));
   size_ = 0;
 }
 

@@ -3,8 +3,15 @@
 // A pair is the 64-bit key (id1 << 32) | id2 of the ids its two terms have in
 // the run's TermIdTable, so (x, y) and (y, x) are different keys. The table is
 // open addressing with linear probing over slots of key and 64-bit count; a
-// count of 0 marks an empty slot. It grows by doubling and keeps its storage
-// when cleared, since a run that spills once fills it again.
+// count of 0 marks an empty slot.
+//
+// Storage: fresh memory is expensive to fault in, and doubling all the way up
+// to the spill threshold would fault in twice the final size. So the table
+// doubles only through its small sizes; past them it jumps to the room the
+// engine reserved for its whole spill threshold, and it keeps that storage
+// when it is cleared, since a run that spills once fills it again. Storage
+// comes zeroed from the allocator (calloc). Beyond the reserve the table
+// still grows by doubling.
 //
 // TakeEntries hands the occupied slots to the spill in one contiguous block so
 // that they can be sorted where they lie.
@@ -15,7 +22,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 namespace vocs {
 
@@ -33,6 +41,10 @@ class PairCountTable {
   PairCountTable() { Release(); }
   PairCountTable(const PairCountTable&) = delete;
   PairCountTable& operator=(const PairCountTable&) = delete;
+
+  // Plans room for `entries` pairs: once the table outgrows its small
+  // sizes, it takes that room in one step instead of doubling its way up.
+  void Reserve(size_t entries);
 
   // Adds one occurrence of the pair.
   void Add(uint64_t key) {
@@ -68,14 +80,15 @@ class PairCountTable {
   // Calls f(key, count) for every pair, in no particular order.
   template <typename F>
   void ForEach(F f) const {
-    for (const Slot& s : slots_) {
-      if (s.count != 0) f(s.key, s.count);
+    for (size_t i = 0; i <= mask_; ++i) {
+      if (slots_[i].count != 0) f(slots_[i].key, slots_[i].count);
     }
   }
 
   // Number of distinct pairs.
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
+  size_t capacity() const { return mask_ + 1; }
 
   // Moves the occupied slots to the front of the storage and returns them;
   // the table must be cleared before it is used again.
@@ -86,16 +99,26 @@ class PairCountTable {
   void Release();
 
  private:
+  struct FreeDeleter {
+    void operator()(Slot* p) const { std::free(p); }
+  };
+  using Storage = std::unique_ptr<Slot[], FreeDeleter>;
+
+  // Zeroed storage for 2^bits slots; throws std::bad_alloc.
+  static Storage Allocate(int bits);
   size_t SlotOf(uint64_t key) const {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
   }
+  // Moves every pair into new storage of 2^bits slots.
+  void Rehash(int bits);
   void Grow();
 
-  std::vector<Slot> slots_;
+  Storage slots_;
   size_t mask_ = 0;
   int shift_ = 0;
   size_t size_ = 0;
   size_t growAt_ = 0;
+  int reserveBits_ = 0;
 };
 
 }  // namespace vocs

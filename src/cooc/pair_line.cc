@@ -1,6 +1,5 @@
 #include "cooc/pair_line.h"
 
-#include <charconv>
 #include <limits>
 
 namespace vocs {
@@ -52,18 +51,6 @@ int64_t ParseDecimal(std::string_view text) {
   if (saturated) return negative ? kMin : std::numeric_limits<int64_t>::max();
   if (negative) return value;
   return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
-}
-
-void AppendPairLine(std::string_view term1, std::string_view term2, int64_t count,
-                    std::string* out) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof(digits), count);
-  out->append(term1);
-  out->push_back('\t');
-  out->append(term2);
-  out->push_back('\t');
-  out->append(digits, static_cast<size_t>(result.ptr - digits));
-  out->push_back('\n');
 }
 
 }  // namespace vocs

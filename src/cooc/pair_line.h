@@ -18,7 +18,9 @@
 #ifndef VOCS_COOC_PAIR_LINE_H_
 #define VOCS_COOC_PAIR_LINE_H_
 
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -42,9 +44,53 @@ bool ParsePairLine(std::string_view line, PairLine* out);
 // give 0, values beyond 64 bits saturate.
 int64_t ParseDecimal(std::string_view text);
 
-// Appends one pair line, line feed included.
-void AppendPairLine(std::string_view term1, std::string_view term2, int64_t count,
-                    std::string* out);
+// Pair lines being composed for a file, line feed included: a growing
+// buffer written through a pointer, without a library call per field, since
+// spills and merges compose millions of short lines.
+class PairLineBuffer {
+ public:
+  void Append(std::string_view term1, std::string_view term2, int64_t count) {
+    const size_t need = size_ + term1.size() + term2.size() + 24;
+    if (need > data_.size()) data_.resize(need > 2 * data_.size() ? need : 2 * data_.size());
+    char* p = data_.data() + size_;
+    p = Copy(p, term1);
+    *p++ = '\t';
+    p = Copy(p, term2);
+    *p++ = '\t';
+    if (count >= 0 && count < 10) {
+      *p++ = static_cast<char>('0' + count);
+    } else {
+      p = std::to_chars(p, p + 21, count).ptr;
+    }
+    *p++ = '\n';
+    size_ = static_cast<size_t>(p - data_.data());
+  }
+
+  std::string_view view() const { return std::string_view(data_.data(), size_); }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  void clear() { size_ = 0; }
+
+ private:
+  // Short terms are copied with fixed-size moves that may overlap.
+  static char* Copy(char* out, std::string_view s) {
+    const size_t n = s.size();
+    const char* in = s.data();
+    if (n >= 8 && n <= 16) {
+      std::memcpy(out, in, 8);
+      std::memcpy(out + n - 8, in + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+      std::memcpy(out, in, 4);
+      std::memcpy(out + n - 4, in + n - 4, 4);
+    } else if (n > 0) {
+      std::memcpy(out, in, n);
+    }
+    return out + n;
+  }
+
+  std::string data_;
+  size_t size_ = 0;
+};
 
 }  // namespace vocs
 

@@ -19,6 +19,17 @@ constexpr size_t kMaxCursorTerm = 1023;
 // Output is handed to the file in pieces of about this size.
 constexpr size_t kOutputChunk = 64 * 1024;
 
+// The first 8 bytes of `term`, zero-padded, as a big-endian number: ordered
+// as the bytes are, a proper prefix first.
+uint64_t OrderPrefix(std::string_view term) {
+  uint64_t v = 0;
+  const size_t n = term.size() < 8 ? term.size() : 8;
+  for (size_t i = 0; i < n; ++i) {
+    v |= static_cast<uint64_t>(static_cast<unsigned char>(term[i])) << (56 - 8 * i);
+  }
+  return v;
+}
+
 }  // namespace
 
 int32_t NextCooccurrenceMergeNumberForTesting() { return g_merge_counter.load(); }
@@ -52,9 +63,16 @@ bool PairMerger::Run() {
     intermediates_.push_back(outputPath_);
   }
   Env* env = CurrentEnv();
-  const bool copied = env->CopyFile(outputPath_, destination_);
-  for (const std::string& path : intermediates_) env->DeleteFile(path);
-  return copied;
+  // The final file lies beside the destination, so a rename replaces the
+  // destination as a copy would, without writing the whole file again; the
+  // copy remains for a final file that cannot be renamed.
+  const bool moved = !intermediates_.empty() && outputPath_ == intermediates_.back() &&
+                     env->MoveFile(outputPath_, destination_);
+  const bool done = moved || env->CopyFile(outputPath_, destination_);
+  for (const std::string& path : intermediates_) {
+    if (!(moved && path == outputPath_)) env->DeleteFile(path);
+  }
+  return done;
 }
 
 size_t PairMerger::TakeBatch() {
@@ -109,6 +127,8 @@ bool PairMerger::ReadNext(size_t i) {
     if (!ParsePairLine(line, &pair)) continue;
     cursor.term1 = pair.term1.substr(0, kMaxCursorTerm);
     cursor.term2 = pair.term2.substr(0, kMaxCursorTerm);
+    cursor.prefix1 = OrderPrefix(cursor.term1);
+    cursor.prefix2 = OrderPrefix(cursor.term2);
     cursor.count = pair.count;
     return true;
   }
@@ -118,9 +138,14 @@ bool PairMerger::ReadNext(size_t i) {
 }
 
 bool PairMerger::Greater(size_t a, size_t b) const {
-  const int c = cursors_[a].term1.compare(cursors_[b].term1);
+  const PairCursor& x = cursors_[a];
+  const PairCursor& y = cursors_[b];
+  // Unsigned byte order of (term1, term2); equal prefixes need the bytes.
+  if (x.prefix1 != y.prefix1) return x.prefix1 > y.prefix1;
+  const int c = x.term1.compare(y.term1);
   if (c != 0) return c > 0;
-  return cursors_[a].term2.compare(cursors_[b].term2) > 0;
+  if (x.prefix2 != y.prefix2) return x.prefix2 > y.prefix2;
+  return x.term2.compare(y.term2) > 0;
 }
 
 void PairMerger::Replay(int s) {
@@ -145,7 +170,8 @@ void PairMerger::Replay(int s) {
 void PairMerger::Emit(size_t i) {
   const PairCursor& cursor = cursors_[i];
   if (pendingHolds_) {
-    if (pendingTerm1_ == cursor.term1 && pendingTerm2_ == cursor.term2) {
+    if (pendingPrefix1_ == cursor.prefix1 && pendingPrefix2_ == cursor.prefix2 &&
+        pendingTerm1_ == cursor.term1 && pendingTerm2_ == cursor.term2) {
       pendingCount_ += cursor.count;
       return;
     }
@@ -153,14 +179,16 @@ void PairMerger::Emit(size_t i) {
   }
   pendingTerm1_.assign(cursor.term1);
   pendingTerm2_.assign(cursor.term2);
+  pendingPrefix1_ = cursor.prefix1;
+  pendingPrefix2_ = cursor.prefix2;
   pendingCount_ = cursor.count;
   pendingHolds_ = true;
 }
 
 void PairMerger::WritePending() {
-  AppendPairLine(pendingTerm1_, pendingTerm2_, pendingCount_, &outputBuffer_);
+  outputBuffer_.Append(pendingTerm1_, pendingTerm2_, pendingCount_);
   if (outputBuffer_.size() >= kOutputChunk) {
-    if (!output_->Append(outputBuffer_)) failed_ = true;
+    if (!output_->Append(outputBuffer_.view())) failed_ = true;
     outputBuffer_.clear();
   }
 }
@@ -183,7 +211,7 @@ bool PairMerger::MergePass() {
     pendingHolds_ = false;
   }
   if (!outputBuffer_.empty()) {
-    if (!output_->Append(outputBuffer_)) failed_ = true;
+    if (!output_->Append(outputBuffer_.view())) failed_ = true;
     outputBuffer_.clear();
   }
   return !failed_;

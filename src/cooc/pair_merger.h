@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cooc/pair_line.h"
 #include "platform/env.h"
 #include "platform/line_reader.h"
 
@@ -61,6 +62,10 @@ class PairMerger {
     // valid until the next ReadNext on this cursor.
     std::string_view term1;
     std::string_view term2;
+    // The first 8 bytes of each term as a big-endian number (zero-padded):
+    // comparing these decides most comparisons without touching the bytes.
+    uint64_t prefix1 = 0;
+    uint64_t prefix2 = 0;
     int64_t count = 0;
     std::unique_ptr<LineReader> file;
     std::string path;
@@ -89,10 +94,12 @@ class PairMerger {
   // The output accumulator: the pair waiting to be written.
   std::string pendingTerm1_;
   std::string pendingTerm2_;
+  uint64_t pendingPrefix1_ = 0;
+  uint64_t pendingPrefix2_ = 0;
   int64_t pendingCount_ = 0;
   bool pendingHolds_ = false;
   std::unique_ptr<WritableFile> output_;
-  std::string outputBuffer_;
+  PairLineBuffer outputBuffer_;
   std::string outputPath_;
   bool failed_ = false;
 };

@@ -27,9 +27,9 @@ inline uint64_t Mix(uint64_t h) {
 
 }  // namespace
 
-TermIdTable::TermIdTable() : slots_(kInitialSlots, 0), mask_(kInitialSlots - 1) {}
+TermIdTable::TermIdTable() : slots_(kInitialSlots, Slot{0, 0, 0}), mask_(kInitialSlots - 1) {}
 
-uint64_t TermIdTable::Hash(std::string_view term) {
+uint32_t TermIdTable::Hash(std::string_view term) {
   const char* p = term.data();
   size_t n = term.size();
   uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0x100000001B3ull);
@@ -44,18 +44,27 @@ uint64_t TermIdTable::Hash(std::string_view term) {
     std::memcpy(&tail, p, n);
     h = (h ^ tail) * 0x4CF5AD432745937Full;
   }
-  return Mix(h);
+  return static_cast<uint32_t>(Mix(h));
+}
+
+uint64_t TermIdTable::Prefix(std::string_view term) {
+  uint64_t prefix = 0;
+  std::memcpy(&prefix, term.data(), term.size() < 8 ? term.size() : 8);
+  return prefix;
 }
 
 size_t TermIdTable::Probe(std::string_view term, uint32_t hash) const {
+  const uint32_t tag = Tag(hash, term.size());
+  const uint64_t prefix = Prefix(term);
   size_t i = hash & mask_;
   for (;;) {
-    const uint64_t slot = slots_[i];
-    if (slot == 0) return i;
-    if (static_cast<uint32_t>(slot >> 32) == hash) {
-      const Entry& e = entries_[static_cast<uint32_t>(slot) - 1];
+    const Slot& slot = slots_[i];
+    if (slot.id1 == 0) return i;
+    if (slot.tag == tag && slot.prefix == prefix) {
+      if (term.size() <= 8) return i;
+      const Entry& e = entries_[slot.id1 - 1];
       if (e.length == term.size() &&
-          std::memcmp(arena_.data() + e.offset, term.data(), term.size()) == 0) {
+          std::memcmp(arena_.data() + e.offset + 8, term.data() + 8, term.size() - 8) == 0) {
         return i;
       }
     }
@@ -63,33 +72,49 @@ size_t TermIdTable::Probe(std::string_view term, uint32_t hash) const {
   }
 }
 
-uint32_t TermIdTable::Find(std::string_view term) const {
-  const uint32_t hash = static_cast<uint32_t>(Hash(term));
-  const uint64_t slot = slots_[Probe(term, hash)];
-  return slot == 0 ? kNoTerm : static_cast<uint32_t>(slot) - 1;
+uint32_t TermIdTable::FindHashed(std::string_view term, uint32_t hash) const {
+  const Slot& slot = slots_[Probe(term, hash)];
+  return slot.id1 == 0 ? kNoTerm : slot.id1 - 1;
+}
+
+void TermIdTable::PrefetchSlot(uint32_t hash) const {
+#if defined(__GNUC__)
+  __builtin_prefetch(&slots_[hash & mask_]);
+#else
+  (void)hash;
+#endif
+}
+
+void TermIdTable::PrefetchCount(uint32_t id) const {
+#if defined(__GNUC__)
+  if (id < counts_.size()) __builtin_prefetch(&counts_[id]);
+#else
+  (void)id;
+#endif
 }
 
 uint32_t TermIdTable::Intern(std::string_view term) {
-  const uint32_t hash = static_cast<uint32_t>(Hash(term));
-  size_t i = Probe(term, hash);
-  if (slots_[i] != 0) return static_cast<uint32_t>(slots_[i]) - 1;
+  const uint32_t hash = Hash(term);
+  const size_t i = Probe(term, hash);
+  if (slots_[i].id1 != 0) return slots_[i].id1 - 1;
   const uint32_t id = static_cast<uint32_t>(entries_.size());
-  entries_.push_back(Entry{arena_.size(), static_cast<uint32_t>(term.size()), hash, 0});
+  entries_.push_back(Entry{arena_.size(), static_cast<uint32_t>(term.size()), hash});
+  counts_.push_back(0);
   arena_.append(term);
-  slots_[i] = (static_cast<uint64_t>(hash) << 32) | (static_cast<uint64_t>(id) + 1);
+  slots_[i] = Slot{Tag(hash, term.size()), id + 1, Prefix(term)};
   // Keep the load at or below one half so that probes stay short.
   if (entries_.size() * 2 > slots_.size()) Grow();
   return id;
 }
 
 void TermIdTable::Grow() {
-  std::vector<uint64_t> old(slots_.size() * 2, 0);
+  std::vector<Slot> old(slots_.size() * 2, Slot{0, 0, 0});
   old.swap(slots_);
   mask_ = slots_.size() - 1;
-  for (uint64_t slot : old) {
-    if (slot == 0) continue;
-    size_t i = static_cast<uint32_t>(slot >> 32) & mask_;
-    while (slots_[i] != 0) i = (i + 1) & mask_;
+  for (const Slot& slot : old) {
+    if (slot.id1 == 0) continue;
+    size_t i = entries_[slot.id1 - 1].hash & mask_;
+    while (slots_[i].id1 != 0) i = (i + 1) & mask_;
     slots_[i] = slot;
   }
 }
@@ -105,7 +130,14 @@ void TermIdTable::UpdateOrder() {
   std::sort(middle, sorted_.end(), less);
   std::inplace_merge(sorted_.begin(), middle, sorted_.end(), less);
   rank_.resize(total);
-  for (size_t r = 0; r < total; ++r) rank_[sorted_[r]] = static_cast<uint32_t>(r);
+  orderedArena_.clear();
+  orderedArena_.reserve(arena_.size());
+  orderedEnds_.resize(total);
+  for (size_t r = 0; r < total; ++r) {
+    rank_[sorted_[r]] = static_cast<uint32_t>(r);
+    orderedArena_.append(Term(sorted_[r]));
+    orderedEnds_[r] = orderedArena_.size();
+  }
 }
 
 }  // namespace vocs

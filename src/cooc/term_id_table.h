@@ -3,10 +3,12 @@
 //
 // The pair table keys pairs by the ids of their two terms, so every term is
 // stored once however many pairs it belongs to. Terms live back to back in one
-// arena; the open-addressing index holds the stored hash next to the id, and
-// the bytes of a term are compared only when the hashes agree. Ids are dense,
-// 0 to size() - 1, in the order the terms were first seen, and are never
-// reused: the table lives for the whole run and is never spilled.
+// arena. The open-addressing index keeps, in each 16-byte slot, the id, a tag
+// made of the stored hash and the term's length, and the term's first 8
+// bytes: a term of up to 8 bytes is found without touching the arena, a
+// longer one is compared with the arena only once tag and first bytes agree.
+// Ids are dense, 0 to size() - 1, in the order the terms were first seen, and
+// are never reused: the table lives for the whole run and is never spilled.
 //
 // The count of a term is the run's termCountTable: it starts at 0 and only the
 // engine's CountPairTerm raises it. A term whose count is still 0 (the run has
@@ -16,10 +18,14 @@
 // order of their terms; UpdateOrder brings that order up to date with the
 // terms added since the last call.
 //
+// Lookups can be split in two so that a caller can fetch the slots of many
+// terms at once: Hash, PrefetchSlot, then FindHashed.
+//
 // Views returned by Term stay valid until the next Intern. One thread.
 #ifndef VOCS_COOC_TERM_ID_TABLE_H_
 #define VOCS_COOC_TERM_ID_TABLE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,16 +44,23 @@ class TermIdTable {
   // The id of `term`, adding it with count 0 when it is new.
   uint32_t Intern(std::string_view term);
   // The id of `term`, or kNoTerm.
-  uint32_t Find(std::string_view term) const;
+  uint32_t Find(std::string_view term) const { return FindHashed(term, Hash(term)); }
+  // Find with the term's Hash computed beforehand.
+  uint32_t FindHashed(std::string_view term, uint32_t hash) const;
+  static uint32_t Hash(std::string_view term);
+  // Hints the processor to fetch the slot where a term of this hash begins
+  // its probe, and the count of an id.
+  void PrefetchSlot(uint32_t hash) const;
+  void PrefetchCount(uint32_t id) const;
 
   std::string_view Term(uint32_t id) const {
     const Entry& e = entries_[id];
     return std::string_view(arena_.data() + e.offset, e.length);
   }
-  int64_t Count(uint32_t id) const { return entries_[id].count; }
+  int64_t Count(uint32_t id) const { return counts_[id]; }
   // Adds one counted pair to the term's count.
   void AddCount(uint32_t id) {
-    if (entries_[id].count++ == 0) ++countedTerms_;
+    if (counts_[id]++ == 0) ++countedTerms_;
   }
 
   // Number of distinct terms (counted or not).
@@ -61,28 +74,43 @@ class TermIdTable {
   // ids that existed at the last UpdateOrder.
   uint32_t Rank(uint32_t id) const { return rank_[id]; }
   uint32_t IdAtRank(uint32_t rank) const { return sorted_[rank]; }
+  // The term at a position in byte order, from a copy of the terms laid out
+  // in that order (a spill reads its terms in order of their ranks).
+  std::string_view TermAtRank(uint32_t rank) const {
+    const uint64_t begin = rank == 0 ? 0 : orderedEnds_[rank - 1];
+    return std::string_view(orderedArena_.data() + begin, orderedEnds_[rank] - begin);
+  }
 
  private:
   struct Entry {
-    uint64_t offset;   // first byte in arena_
+    uint64_t offset;  // first byte in arena_
     uint32_t length;
     uint32_t hash;
-    int64_t count;
+  };
+  struct Slot {
+    uint32_t tag;     // hash with its low byte replaced by min(length, 255)
+    uint32_t id1;     // id + 1; 0 marks an empty slot
+    uint64_t prefix;  // the first 8 bytes of the term, zero-padded
   };
 
-  static uint64_t Hash(std::string_view term);
+  static uint32_t Tag(uint32_t hash, size_t length) {
+    return (hash & ~uint32_t{0xFF}) | static_cast<uint32_t>(length < 255 ? length : 255);
+  }
+  static uint64_t Prefix(std::string_view term);
   // The slot that holds `term`, or the empty slot where it would go.
   size_t Probe(std::string_view term, uint32_t hash) const;
   void Grow();
 
   std::string arena_;
   std::vector<Entry> entries_;
-  // Index: (hash << 32) | (id + 1); 0 marks an empty slot.
-  std::vector<uint64_t> slots_;
+  std::vector<int64_t> counts_;
+  std::vector<Slot> slots_;
   size_t mask_ = 0;
   size_t countedTerms_ = 0;
   std::vector<uint32_t> sorted_;  // ids in byte order of their terms
   std::vector<uint32_t> rank_;    // position of each id in sorted_
+  std::string orderedArena_;           // the terms in byte order
+  std::vector<uint64_t> orderedEnds_;  // end of each in orderedArena_
 };
 
 }  // namespace vocs

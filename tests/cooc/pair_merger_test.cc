@@ -88,9 +88,17 @@ TEST(PairLineTest, ParseDecimal) {
 }
 
 TEST(PairLineTest, FormatAndParseAgree) {
-  std::string line;
-  AppendPairLine("\xB0\xA1\xB0\xA1", "efgh", 8000000000, &line);
-  EXPECT_EQ(line, "\xB0\xA1\xB0\xA1\tefgh\t8000000000\n");
+  PairLineBuffer buffer;
+  buffer.Append("\xB0\xA1\xB0\xA1", "efgh", 8000000000);
+  // Every length of the short-term copies, and counts of one and more digits.
+  std::string expected = "\xB0\xA1\xB0\xA1\tefgh\t8000000000\n";
+  for (size_t n = 0; n <= 20; ++n) {
+    const std::string term = std::string("abcdefghijklmnopqrstuvwxyz").substr(0, n);
+    buffer.Append(term, "x" + term, static_cast<int64_t>(n) * 7);
+    expected += term + "\tx" + term + "\t" + std::to_string(n * 7) + "\n";
+  }
+  EXPECT_EQ(buffer.view(), expected);
+  const std::string line(buffer.view().substr(0, buffer.view().find('\n') + 1));
   PairLine pair;
   ASSERT_TRUE(ParsePairLine(std::string_view(line).substr(0, line.size() - 1), &pair));
   EXPECT_EQ(pair.term1, "\xB0\xA1\xB0\xA1");
@@ -214,6 +222,23 @@ TEST_F(PairMergerTest, CountersOfConcurrentMergesNeverCollide) {
   EXPECT_EQ(all.size(), total);
 }
 
+TEST_F(PairMergerTest, TheFinalFileIsRenamedOrElseCopied) {
+  for (bool rename_fails : {false, true}) {
+    ScopedTempDir dir;
+    dir.WriteFile("a", "abcd\tefgh\t1\n");
+    dir.WriteFile("b", "abcd\tefgh\t2\n");
+    dir.WriteFile("ok", "old");
+    FaultInjectionEnv env;
+    ScopedEnvForTesting scoped(&env);
+    if (rename_fails) env.FailAlways(EnvOp::kMoveFile);
+    PairMerger merger(dir.Sub("ok"), {dir.Sub("a"), dir.Sub("b")});
+    ASSERT_TRUE(merger.Run());
+    EXPECT_EQ(ReadFileOrMissing(dir.Sub("ok")), "abcd\tefgh\t3\n");
+    EXPECT_EQ(env.calls(EnvOp::kCopyFile), rename_fails ? 1 : 0);
+    EXPECT_EQ(ListTree(dir.path()), (std::vector<std::string>{"a", "b", "ok"}));
+  }
+}
+
 TEST_F(PairMergerTest, AnInputThatCannotBeOpenedFailsTheMerge) {
   std::vector<std::string> spills = WriteSpills({"abcd\tefgh\t1\n", "abcd\tefgh\t2\n"});
   std::filesystem::remove(spills[0]);
@@ -227,7 +252,7 @@ TEST_F(PairMergerTest, FailuresOfTheFileSystem) {
     int successes;
   };
   // Reading the first input, creating the intermediate file, writing it, and
-  // the final copy.
+  // the final rename together with the copy that stands in for it.
   for (Case c : {Case{EnvOp::kRead, 0}, Case{EnvOp::kNewWritableFile, 0},
                  Case{EnvOp::kAppend, 0}, Case{EnvOp::kCopyFile, 0}}) {
     ScopedTempDir dir;
@@ -237,12 +262,13 @@ TEST_F(PairMergerTest, FailuresOfTheFileSystem) {
     FaultInjectionEnv env;
     ScopedEnvForTesting scoped(&env);
     env.FailAfter(c.op, c.successes);
+    if (c.op == EnvOp::kCopyFile) env.FailAlways(EnvOp::kMoveFile);
     PairMerger merger(dir.Sub("ok"), {dir.Sub("a"), dir.Sub("b")});
     EXPECT_FALSE(merger.Run()) << static_cast<int>(c.op);
     EXPECT_TRUE(env.fired());
     EXPECT_EQ(ReadFileOrMissing(dir.Sub("ok")), "");
     // The intermediate file stays after a failed pass, and is deleted after
-    // a failed copy.
+    // a failed rename and copy.
     const size_t expected = c.op == EnvOp::kNewWritableFile || c.op == EnvOp::kCopyFile ? 3 : 4;
     EXPECT_EQ(ListTree(dir.path()).size(), expected) << static_cast<int>(c.op);
   }

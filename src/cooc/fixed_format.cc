@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -26,8 +27,9 @@ std::string_view WithPrintf(double value, char (&buffer)[40]) {
 std::string_view FormatFixed4(double value, char (&buffer)[40]) {
 #if defined(__SIZEOF_INT128__)
   __extension__ typedef unsigned __int128 Uint128;
-  // Beyond 1e15 the scaled value no longer fits 64 bits; printf handles it.
-  if (!(value >= 0) || value >= 1e15) return WithPrintf(value, buffer);
+  // Beyond 1e15 the scaled value no longer fits 64 bits; printf handles it,
+  // and negative numbers (-0.0 included), infinities and NaN.
+  if (std::signbit(value) || !(value < 1e15)) return WithPrintf(value, buffer);
   // value = m * 2^e exactly.
   const uint64_t bits = std::bit_cast<uint64_t>(value);
   const int biased = static_cast<int>((bits >> 52) & 0x7FF);

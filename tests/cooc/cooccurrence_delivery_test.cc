@@ -3,6 +3,7 @@
 // that are skipped, and what is left on disk.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "cooc/cooc_test_helper.h"
 #include "cooc/cooccurrence_task.h"
+#include "cooc/fixed_format.h"
 #include "job/stat_source.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
@@ -219,6 +221,40 @@ TEST_F(CooccurrenceDeliveryTest, ValuesPrintAsPrintfPrintsThem) {
     std::snprintf(expected, sizeof(expected), "%0.4f",
                   static_cast<double>(static_cast<float>(c / 3994 * 100)));
     ASSERT_EQ(record[5], expected) << count;
+  }
+}
+
+}  // namespace
+}  // namespace vocs
+
+namespace vocs {
+namespace {
+
+TEST(FixedFormatTest, PrintsAsPrintf) {
+  auto expect_same = [](double v) {
+    // Both into 40 bytes: longer texts are cut to 39 characters.
+    char mine[40];
+    char theirs[40];
+    std::snprintf(theirs, sizeof(theirs), "%0.4f", v);
+    ASSERT_EQ(FormatFixed4(v, mine), std::string(theirs)) << v;
+  };
+  // Exact ties round to even; the rest as the binary value lies.
+  for (double v : {0.0, -0.0, 100.0, 0.03125, 0.09375, 1.03125, 2.46875, 0.00005, 0.00015,
+                   99.99995, 99.99994999999, 16.666666666666664, 12345.6789, 5e-324, 1e-310,
+                   1e14 + 0.03125, 1e15, 1e300, -1.5, -0.00001}) {
+    expect_same(v);
+  }
+  for (int k = 1; k < 20000; k += 2) expect_same(k / 32.0);
+  const uint32_t seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937_64 random(seed);
+  for (int i = 0; i < 200000; ++i) {
+    // Doubles of every magnitude up to 1e16, and values a count ratio gives.
+    const double scale = std::pow(10.0, static_cast<double>(random() % 22) - 6);
+    expect_same(static_cast<double>(random() % 1000000007) / 1000000007.0 * scale);
+    expect_same(static_cast<double>(static_cast<float>(
+        static_cast<double>(random() % 5000 + 1) / static_cast<double>(random() % 5000 + 5000) *
+        100)));
   }
 }
 

@@ -7,6 +7,7 @@
 #include "api/paths.h"
 #include "cooc/pair_line.h"
 #include "cooc/pair_merger.h"
+#include "cooc/spill_sort.h"
 #include "freq/text_primitives.h"
 #include "job/stat_source.h"
 #include "platform/env.h"
@@ -36,36 +37,6 @@ std::string_view DelimitersOf(const StatSource& source) {
 }
 
 using Slot = PairCountTable::Slot;
-
-// Sorts entries by key, of which only the `bits` low bits can be set, with
-// a least significant digit radix sort through `scratch` (room for n
-// entries). Digits of 10 bits keep the number of places written at once
-// small enough for the processor's caches and address translation. Returns where
-// the sorted entries are: `entries` or `scratch`.
-Slot* SortByKey(Slot* entries, Slot* scratch, size_t n, int bits) {
-  constexpr int kDigitBits = 10;
-  constexpr size_t kBuckets = size_t{1} << kDigitBits;
-  if (n < 64) {
-    std::sort(entries, entries + n, [](const Slot& a, const Slot& b) { return a.key < b.key; });
-    return entries;
-  }
-  Slot* from = entries;
-  Slot* to = scratch;
-  for (int shift = 0; shift < bits; shift += kDigitBits) {
-    size_t offsets[kBuckets] = {};
-    for (size_t i = 0; i < n; ++i) ++offsets[(from[i].key >> shift) & (kBuckets - 1)];
-    if (offsets[(from[0].key >> shift) & (kBuckets - 1)] == n) continue;  // one digit only
-    size_t sum = 0;
-    for (size_t& o : offsets) {
-      const size_t c = o;
-      o = sum;
-      sum += c;
-    }
-    for (size_t i = 0; i < n; ++i) to[offsets[(from[i].key >> shift) & (kBuckets - 1)]++] = from[i];
-    std::swap(from, to);
-  }
-  return from;
-}
 
 }  // namespace
 
@@ -283,12 +254,7 @@ bool CooccurrenceTask::SpillPairs() {
         (static_cast<uint64_t>(termCountTable_.Rank(static_cast<uint32_t>(key >> 32))) << bits) |
         termCountTable_.Rank(static_cast<uint32_t>(key));
   }
-  if (spillScratchSize_ < n) {
-    spillScratch_.reset();
-    spillScratch_ = std::make_unique_for_overwrite<Slot[]>(n);
-    spillScratchSize_ = n;
-  }
-  entries = SortByKey(entries, spillScratch_.get(), n, 2 * bits);
+  SortSpillEntries(entries, n, pairTable_.capacity(), 2 * bits);
 
   bool ok = true;
   lineFormatter_.clear();
@@ -319,8 +285,6 @@ int CooccurrenceTask::Finish() {
     const bool spilled = SpillPairs();
     // Counting is over: the table's storage is not needed for delivery.
     pairTable_.Release();
-    spillScratch_.reset();
-    spillScratchSize_ = 0;
     if (!spilled) {
       spillFailed_ = true;
       return VOCS_E_NO_RESULT_FILE;

@@ -175,9 +175,6 @@ class CooccurrenceTask : public StatTask {
   std::vector<uint32_t> ids1_;
   std::vector<uint32_t> ids2_;
   std::vector<uint64_t> block_;  // pair keys waiting to be counted
-  // Room for sorting a spill, kept from spill to spill.
-  std::unique_ptr<PairCountTable::Slot[]> spillScratch_;
-  size_t spillScratchSize_ = 0;
   bool spillFailed_ = false;
   bool tableReserved_ = false;
 

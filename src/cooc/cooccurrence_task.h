@@ -186,10 +186,22 @@ class CooccurrenceTask : public StatTask {
   std::vector<size_t> batchEnds_;   // where each of them ends in batch_
   uint32_t lastTerm1Id_ = TermIdTable::kNoTerm;
 
-  // Texts of the three computed values of the record being delivered.
-  char support1Text_[40] = {};
-  char support2Text_[40] = {};
-  char reliabilityText_[40] = {};
+  // The text of one computed value, count / base * 100. Most pairs have a
+  // small count and share their terms with many others, so the same values
+  // recur; each of the three values keeps the texts it made last.
+  struct ValueText {
+    int64_t count = 0;
+    int64_t base = 0;  // 0: empty
+    size_t length = 0;
+    char text[40] = {};
+  };
+  static constexpr size_t kValueCacheSize = 1024;
+  // in double precision, or rounded to single precision first
+  std::string_view ShareText(ValueText* cache, size_t cache_size, int64_t count, int64_t base,
+                             bool single);
+  ValueText support1Text_;                       // term1 changes seldom
+  std::vector<ValueText> support2Texts_;         // by count and term2's count
+  std::vector<ValueText> reliabilityTexts_;      // by count
 };
 
 }  // namespace vocs

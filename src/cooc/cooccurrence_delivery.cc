@@ -110,32 +110,32 @@ int CooccurrenceTask::ComputeValuesFor(CooccurrenceRecord* record, int64_t count
   const int64_t n1 = termCountTable_.Count(id1);
   const int64_t n2 = termCountTable_.Count(id2);
   if (n1 == 0 || n2 == 0) return VOCS_E_NO_TERM_COUNT;
-  (*record)[3] = ShareText(&support1Text_, 1, count, n1, false);
-  if (support2Texts_.empty()) {
-    support2Texts_.resize(kValueCacheSize);
-    reliabilityTexts_.resize(kValueCacheSize);
+  (*record)[3] = ShareText(&support1Text_, count, n1, false);
+  (*record)[4] = ShareText(&support2Text_, count, n2, true);
+  // The reliability depends on the count alone: small counts keep theirs.
+  if (count >= 0 && static_cast<uint64_t>(count) < kReliabilityTexts) {
+    if (reliabilityTexts_.empty()) reliabilityTexts_.resize(kReliabilityTexts);
+    (*record)[5] = ShareText(&reliabilityTexts_[static_cast<size_t>(count)], count,
+                             totalTermCount_, true);
+  } else {
+    (*record)[5] = ShareText(&reliabilityText_, count, totalTermCount_, true);
   }
-  (*record)[4] = ShareText(support2Texts_.data(), kValueCacheSize, count, n2, true);
-  (*record)[5] = ShareText(reliabilityTexts_.data(), kValueCacheSize, count, totalTermCount_, true);
   return 0;
 }
 
-std::string_view CooccurrenceTask::ShareText(ValueText* cache, size_t cache_size, int64_t count,
-                                            int64_t base, bool single) {
-  const uint64_t mix = (static_cast<uint64_t>(count) * 0x9E3779B97F4A7C15ull) ^
-                       (static_cast<uint64_t>(base) * 0xC2B2AE3D27D4EB4Full);
-  ValueText& entry = cache[(mix >> 40) % cache_size];
-  if (entry.base != base || entry.count != count || base == 0) {
+std::string_view CooccurrenceTask::ShareText(ValueText* text, int64_t count, int64_t base,
+                                            bool single) {
+  if (text->base != base || text->count != count || base == 0) {
     // All divisions in double precision; Support2 and Reliability are held
     // in single precision before they are printed.
     const double value = static_cast<double>(count) / static_cast<double>(base) * 100;
-    const std::string_view text =
-        FormatFixed4(single ? static_cast<double>(static_cast<float>(value)) : value, entry.text);
-    entry.count = count;
-    entry.base = base;
-    entry.length = text.size();
+    const std::string_view formatted =
+        FormatFixed4(single ? static_cast<double>(static_cast<float>(value)) : value, text->text);
+    text->count = count;
+    text->base = base;
+    text->length = formatted.size();
   }
-  return std::string_view(entry.text, entry.length);
+  return std::string_view(text->text, text->length);
 }
 
 std::string CooccurrenceTask::DumpPairsForTesting() const {

@@ -186,22 +186,23 @@ class CooccurrenceTask : public StatTask {
   std::vector<size_t> batchEnds_;   // where each of them ends in batch_
   uint32_t lastTerm1Id_ = TermIdTable::kNoTerm;
 
-  // The text of one computed value, count / base * 100. Most pairs have a
-  // small count and share their terms with many others, so the same values
-  // recur; each of the three values keeps the texts it made last.
+  // The text of one computed value, count / base * 100, remembered with its
+  // operands: most pairs have a small count and share term1 with the lines
+  // before them, so the same values recur line after line.
   struct ValueText {
     int64_t count = 0;
     int64_t base = 0;  // 0: empty
     size_t length = 0;
     char text[40] = {};
   };
-  static constexpr size_t kValueCacheSize = 1024;
-  // in double precision, or rounded to single precision first
-  std::string_view ShareText(ValueText* cache, size_t cache_size, int64_t count, int64_t base,
-                             bool single);
-  ValueText support1Text_;                       // term1 changes seldom
-  std::vector<ValueText> support2Texts_;         // by count and term2's count
-  std::vector<ValueText> reliabilityTexts_;      // by count
+  static constexpr size_t kReliabilityTexts = 256;
+  // The text of `*text` for count / base * 100, made anew when the operands
+  // differ; in double precision, or rounded to single precision first.
+  static std::string_view ShareText(ValueText* text, int64_t count, int64_t base, bool single);
+  ValueText support1Text_;
+  ValueText support2Text_;
+  ValueText reliabilityText_;
+  std::vector<ValueText> reliabilityTexts_;  // by count, for small counts
 };
 
 }  // namespace vocs

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,79 @@ TEST_F(FrequencyTaskTest, SplitsByMode) {
   };
   for (const SplitCase& c : cases) {
     EXPECT_EQ(Count(c.mode, c.text, c.mode_text), c.expected) << c.name;
+  }
+}
+
+// The splitting loop written out step by step, copying every token and
+// searching for the delimiter again after every dropped character.
+std::vector<std::string> SplitStepByStep(std::string_view text, std::string_view delimiters,
+                                         bool trim) {
+  auto step = [&](size_t i) {
+    size_t n = static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1;
+    return std::min(i + n, text.size());
+  };
+  std::vector<std::string> terms;
+  size_t cur = 0;
+  for (;;) {
+    size_t pos = FindDelimiter(text.substr(cur), delimiters);
+    if (pos == std::string_view::npos) {
+      std::string token(text.substr(cur));
+      if (trim) TrimSet(&token, BlankSet);
+      if (!token.empty() && MeetsTermRule(token)) terms.emplace_back(CutTerm(token));
+      return terms;
+    }
+    pos += cur;
+    if (pos == cur) {
+      cur = step(cur);
+      continue;
+    }
+    if (!MeetsTermRule(text.substr(cur, pos - cur))) {
+      cur = step(cur);
+      continue;
+    }
+    if (trim) {
+      cur += SkipBlanks(text.substr(cur, pos - cur));
+      if (cur == pos) continue;
+    }
+    std::string token(text.substr(cur, pos - cur));
+    if (trim) TrimRightSet(&token, BlankSet);
+    if (!token.empty()) terms.emplace_back(CutTerm(token));
+    cur = step(pos);
+  }
+}
+
+TEST_F(FrequencyTaskTest, SplitterAgreesWithTheLoopWrittenOutOverRandomText) {
+  const uint32_t seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 rng(seed);
+  // Bytes that matter to the splitter: delimiters, blanks, digits, signs,
+  // letters, lead and trail bytes, 0x80, 0xFF, zero.
+  const std::string alphabet = std::string("//;;,  \t1@aAz\xA1\xA1\xB0\xA3\xBB\x80\xFF", 20) +
+                               std::string(1, '\0');
+  struct Mode {
+    std::string delimiters;
+    bool trim;
+  };
+  const std::vector<Mode> modes = {{"/", false}, {";,", true}, {"\xA3\xBB", true}, {"/\xA1", true}};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const size_t length = rng() % 40;
+    for (size_t i = 0; i < length; ++i) text += alphabet[rng() % alphabet.size()];
+    const Mode& mode = modes[rng() % modes.size()];
+    std::vector<std::string> expected = SplitStepByStep(text, mode.delimiters, mode.trim);
+    testing::Model model;
+    testing::AddToModel(expected, &model);
+    std::string want;
+    for (const auto& [term, stats] : model) {
+      if (!want.empty()) want += ' ';
+      want += term + "=" + std::to_string(stats.total) + ",1," + std::to_string(stats.total) +
+              "," + std::to_string(stats.total);
+    }
+    FrequencyTask task;
+    ASSERT_EQ(task.BeginRecord(0), 0);
+    ASSERT_TRUE(task.SplitAndCount(text, mode.delimiters, mode.trim));
+    task.FoldPendingCounts();
+    ASSERT_EQ(DumpTable(task.terms()), want) << ::testing::PrintToString(text);
   }
 }
 

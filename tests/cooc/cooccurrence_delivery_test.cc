@@ -13,6 +13,7 @@
 #include "cooc/cooccurrence_task.h"
 #include "cooc/fixed_format.h"
 #include "job/stat_source.h"
+#include "platform/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
 
@@ -142,6 +143,18 @@ TEST_F(CooccurrenceDeliveryTest, MissingResultFile) {
   EXPECT_EQ(writer_.calls.size(), 1u);  // open only, no finish
 }
 
+// A read error would otherwise end the results early with success.
+TEST_F(CooccurrenceDeliveryTest, AReadErrorInTheResultFileFailsDelivery) {
+  Record("abcd/efgh/ijkl");
+  ASSERT_EQ(task_.Finish(), 0);
+  FaultInjectionEnv env;
+  ScopedEnvForTesting scoped(&env);
+  env.FailAfter(EnvOp::kRead, 0);
+  EXPECT_EQ(task_.DeliverResults(), VOCS_E_RESULT_FILE_OPEN);
+  EXPECT_EQ(writer_.calls.size(), 1u);  // open only, no finish
+  EXPECT_EQ(ListTree(work()).size(), 1u);
+}
+
 TEST_F(CooccurrenceDeliveryTest, LinesThatAreSkipped) {
   Record("abcd/efgh/\xB0\xA1\xB0\xA1");
   struct Case {
@@ -176,6 +189,26 @@ TEST_F(CooccurrenceDeliveryTest, FrequencyIsTheTextAsRead) {
   EXPECT_EQ(writer_.records,
             (std::vector<std::string>{"abcd|efgh| 3|100.0000|100.0000|50.0000",
                                       "abcd|efgh|+3x|100.0000|100.0000|50.0000"}));
+}
+
+TEST_F(CooccurrenceDeliveryTest, CountsBeyond32Bits) {
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
+  task_.SetMinFrequency(2000000000);
+  // Read in 64 bits: 5000000000 is not 705032704, and passes the minimum.
+  EXPECT_EQ(task_.EmitResultRecord("abcd\tefgh\t5000000000"), 0);
+  EXPECT_EQ(task_.EmitResultRecord("abcd\tefgh\t4294967297"), 0);
+  char s1[64];
+  char s2[64];
+  char rel[64];
+  std::snprintf(s1, sizeof(s1), "%0.4f", 5000000000.0 / 3 * 100);
+  std::snprintf(s2, sizeof(s2), "%0.4f",
+                static_cast<double>(static_cast<float>(5000000000.0 / 3 * 100)));
+  std::snprintf(rel, sizeof(rel), "%0.4f",
+                static_cast<double>(static_cast<float>(5000000000.0 / 6 * 100)));
+  ASSERT_EQ(writer_.records.size(), 2u);
+  EXPECT_EQ(writer_.records[0],
+            std::string("abcd|efgh|5000000000|") + s1 + "|" + s2 + "|" + rel);
+  EXPECT_EQ(writer_.records[1].rfind("abcd|efgh|4294967297|", 0), 0u);
 }
 
 TEST_F(CooccurrenceDeliveryTest, Support1IsDoubleSupport2AndReliabilitySingle) {

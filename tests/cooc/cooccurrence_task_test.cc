@@ -3,12 +3,14 @@
 // the pair table spills.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cooc/cooc_test_helper.h"
 #include "cooc/cooccurrence_task.h"
 #include "job/stat_source.h"
+#include "platform/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
 
@@ -266,6 +268,24 @@ TEST_F(CooccurrenceTaskTest, FinishAfterSpillsAddsNoEmptySpill) {
   ASSERT_EQ(task_.Finish(), 0);
   EXPECT_EQ(task_.spillFiles().size(), 1u);
   EXPECT_EQ(testing::ReadFileOrMissing(task_.resultPath()), "abcd\tefgh\t1\n");
+}
+
+TEST_F(CooccurrenceTaskTest, WorkDirectoryBesideTheProgram) {
+  FaultInjectionEnv env;
+  ScopedEnvForTesting scoped(&env);
+  env.SetExecutablePath(dir_.Sub("bin/server"));
+  std::filesystem::create_directories(dir_.Sub("bin"));
+  CooccurrenceTask task;  // no temporary directory configured, no writer
+  StatSource source = MakeSource(kModeNormal, "abcd/efgh");
+  ASSERT_EQ(task.ProcessRecord(0, &source, nullptr), 0);
+  ASSERT_EQ(task.Finish(), 0);
+  const std::string work = dir_.Sub("bin/vocstemp/");
+  ASSERT_EQ(task.tempDir().rfind(work + "TOG_", 0), 0u) << task.tempDir();
+  EXPECT_EQ(task.tempDir().back(), '/');
+  // The only spill file was moved onto the result file.
+  EXPECT_EQ(testing::ListTree(task.tempDir()).size(), 1u);
+  EXPECT_EQ(task.resultPath().rfind(task.tempDir() + "ok_", 0), 0u);
+  EXPECT_EQ(task.spillFiles()[0].rfind(task.tempDir() + "tog_", 0), 0u);
 }
 
 }  // namespace

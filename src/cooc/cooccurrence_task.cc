@@ -20,7 +20,7 @@ namespace {
 // Pair keys are gathered in blocks so that the table slots of the next keys
 // can be fetched while the current ones are counted.
 constexpr size_t kBlockSize = 1024;
-constexpr size_t kPrefetchDistance = 48;
+constexpr size_t kPrefetchDistance = 8;
 // Spill output goes to the file in pieces of about this size.
 constexpr size_t kSpillChunk = 64 * 1024;
 
@@ -266,9 +266,8 @@ bool CooccurrenceTask::SpillPairs() {
       rank1 = r1;
       term1 = termCountTable_.TermAtRank(r1);
     }
-    lineFormatter_.Append(term1,
-                          termCountTable_.TermAtRank(static_cast<uint32_t>(entries[i].key & low_mask)),
-                          entries[i].count);
+    const uint32_t r2 = static_cast<uint32_t>(entries[i].key & low_mask);
+    lineFormatter_.Append(term1, termCountTable_.TermAtRank(r2), entries[i].count);
     if (lineFormatter_.size() >= kSpillChunk) {
       ok = file->Append(lineFormatter_.view()) && ok;
       lineFormatter_.clear();

@@ -29,12 +29,10 @@ class CapturingWriter final : public ResultWriter {
   int finish_result = 0;
 };
 
-// Exposes the protected steps of FrequencyTask.
+// Exposes the delivery of one result line.
 class TestFrequencyTask : public FrequencyTask {
  public:
   using FrequencyTask::EmitResultRecord;
-  using FrequencyTask::WriteSpillFile;
-  void SetResultPathForTesting(std::string path) { resultPath_ = std::move(path); }
   void SetRecordCountForTesting(int32_t n) { recordCount_ = n; }
 };
 

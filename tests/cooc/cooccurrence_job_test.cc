@@ -146,7 +146,8 @@ struct RandomCorpus {
     const size_t n = count(random);
     std::string text;
     for (size_t i = 0; i < n; ++i) {
-      const size_t k = random() % 3 == 0 ? pick(random) : std::min(skew(random), vocabulary.size() - 1);
+      const size_t k =
+          random() % 3 == 0 ? pick(random) : std::min(skew(random), vocabulary.size() - 1);
       std::string token = vocabulary[k];
       if (i > 0) text += delimited ? "," : "/";
       // The last token is trimmed before the rule, so only middle ones carry

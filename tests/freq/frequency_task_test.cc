@@ -263,7 +263,7 @@ TEST_F(FrequencyTaskTest, EmitResultRecordComputesMinValueAndAverage) {
     CapturingWriter writer;
     TestFrequencyTask task;
     task.SetWriter(&writer);
-    task.SetRecordCountForTesting(c.record_count);
+    task.SetRecordCount(c.record_count);
     task.SetMinFrequency(c.min_frequency);
     EXPECT_EQ(task.EmitResultRecord(c.line), c.expected_result) << c.line;
     std::vector<std::string> expected;
@@ -278,7 +278,7 @@ TEST_F(FrequencyTaskTest, AverageIsFormattedAsPrintfFormatsIt) {
     CapturingWriter writer;
     TestFrequencyTask task;
     task.SetWriter(&writer);
-    task.SetRecordCountForTesting(records);
+    task.SetRecordCount(records);
     for (int frequency = 0; frequency <= 200; ++frequency) {
       const std::string n = std::to_string(frequency);
       task.EmitResultRecord("t\t" + n + "\t1\t1\t1");

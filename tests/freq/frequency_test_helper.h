@@ -33,7 +33,6 @@ class CapturingWriter final : public ResultWriter {
 class TestFrequencyTask : public FrequencyTask {
  public:
   using FrequencyTask::EmitResultRecord;
-  void SetRecordCountForTesting(int32_t n) { recordCount_ = n; }
 };
 
 // "term=total,records,max,min" per term in unsigned byte order, joined by

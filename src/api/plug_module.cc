@@ -51,8 +51,12 @@ int32_t PlugModule::RunCommand(const char* request) {
   if (HasFrame(request, "r!", 3)) {
     const char* name = request + 3;
     const char* body = name + std::strlen(name) + 1;
-    // Execute receives no length: the body is trusted to be well formed.
-    bool frequency = EqualsIgnoreCaseMbcs(name, "VOCS_Frequency");
+    const bool frequency = EqualsIgnoreCaseMbcs(name, "VOCS_Frequency");
+    if (!frequency && !EqualsIgnoreCaseMbcs(name, "VOCS_Associated")) {
+      return VOCS_E_UNKNOWN_REQUEST;  // before the body is touched
+    }
+    // Execute receives no length: the body of a known request is trusted to
+    // be well formed.
     return RunPackedRequest(name, body, MeasurePackedBody(body, frequency));
   }
   return VOCS_E_BAD_ARGUMENT;

@@ -1,6 +1,8 @@
 #include "cooc/pair_merger.h"
 
 #include <atomic>
+#include <bit>
+#include <cstring>
 
 #include "cooc/pair_line.h"
 #include "freq/stat_task.h"
@@ -22,12 +24,18 @@ constexpr size_t kOutputChunk = 64 * 1024;
 // The first 8 bytes of `term`, zero-padded, as a big-endian number: ordered
 // as the bytes are, a proper prefix first.
 uint64_t OrderPrefix(std::string_view term) {
-  uint64_t v = 0;
-  const size_t n = term.size() < 8 ? term.size() : 8;
-  for (size_t i = 0; i < n; ++i) {
-    v |= static_cast<uint64_t>(static_cast<unsigned char>(term[i])) << (56 - 8 * i);
-  }
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, term.data(), term.size() < 8 ? term.size() : 8);
+#if defined(__GNUC__)
+  uint64_t v;
+  std::memcpy(&v, bytes, 8);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
   return v;
+#else
+  uint64_t v = 0;
+  for (unsigned char b : bytes) v = (v << 8) | b;
+  return v;
+#endif
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // line and every pair becomes one CooccurrenceRecord with its support and
 // reliability values.
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <utility>
 
 #include "cooc/cooccurrence_task.h"
@@ -9,7 +11,6 @@
 #include "cooc/pair_line.h"
 #include "output/result_writer.h"
 #include "platform/env.h"
-#include "platform/line_reader.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -19,6 +20,69 @@ namespace {
 // Lines are handled in batches, so that the term lookups of a batch can wait
 // for memory together instead of one after the other.
 constexpr size_t kDeliveryBatch = 32;
+constexpr size_t kReadChunk = 1 << 20;
+
+// Reads the result file in large pieces and hands out its lines in batches
+// of views into its buffer, valid until the next call; as LineReader, a CR
+// before the LF is not part of a line and a last line needs no LF.
+class BatchLineReader {
+ public:
+  explicit BatchLineReader(std::unique_ptr<SequentialFile> file)
+      : file_(std::move(file)), buffer_(kReadChunk, '\0') {}
+
+  // Up to `max` lines; 0 at the end of the file.
+  size_t Next(std::string_view* lines, size_t max) {
+    size_t n = 0;
+    for (;;) {
+      while (n < max) {
+        const void* lf = std::memchr(buffer_.data() + begin_, '\n', end_ - begin_);
+        if (lf == nullptr) break;
+        const size_t stop = static_cast<size_t>(static_cast<const char*>(lf) - buffer_.data());
+        lines[n++] = Line(stop);
+        begin_ = stop + 1;
+      }
+      // Lines handed out must stay where they are until the next call.
+      if (n > 0) return n;
+      if (eof_) {
+        if (begin_ == end_) return 0;
+        lines[0] = Line(end_);
+        begin_ = end_;
+        return 1;
+      }
+      Refill();
+    }
+  }
+  bool error() const { return error_; }
+
+ private:
+  std::string_view Line(size_t stop) const {
+    size_t length = stop - begin_;
+    if (length > 0 && buffer_[stop - 1] == '\r') --length;
+    return std::string_view(buffer_.data() + begin_, length);
+  }
+  void Refill() {
+    if (begin_ > 0) {
+      std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    const int64_t n = file_->Read(buffer_.data() + end_, buffer_.size() - end_);
+    if (n < 0) error_ = true;
+    if (n <= 0) {
+      eof_ = true;
+      return;
+    }
+    end_ += static_cast<size_t>(n);
+  }
+
+  std::unique_ptr<SequentialFile> file_;
+  std::string buffer_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  bool eof_ = false;
+  bool error_ = false;
+};
 
 }  // namespace
 
@@ -28,17 +92,9 @@ int CooccurrenceTask::DeliverResults() {
   if (result != 0) return result;
   std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath_);
   if (file == nullptr) return VOCS_E_RESULT_FILE_OPEN;
-  LineReader reader(std::move(file));
-  std::string_view line;
-  batch_.clear();
-  batchEnds_.clear();
-  while (reader.ReadLine(&line)) {
-    if (line.empty()) continue;
-    batch_.append(line);
-    batchEnds_.push_back(batch_.size());
-    if (batchEnds_.size() == kDeliveryBatch) DeliverBatch();
-  }
-  DeliverBatch();
+  BatchLineReader reader(std::move(file));
+  std::string_view lines[kDeliveryBatch];
+  for (size_t n; (n = reader.Next(lines, kDeliveryBatch)) > 0;) DeliverBatch(lines, n);
   // A read error would cut the results short without notice.
   if (reader.error()) return VOCS_E_RESULT_FILE_OPEN;
   result = writer_->finish();
@@ -47,18 +103,14 @@ int CooccurrenceTask::DeliverResults() {
   return 0;
 }
 
-void CooccurrenceTask::DeliverBatch() {
-  const size_t n = batchEnds_.size();
+void CooccurrenceTask::DeliverBatch(const std::string_view* lines, size_t n) {
   PairLine pairs[kDeliveryBatch];
   bool wanted[kDeliveryBatch];
   uint32_t keys[kDeliveryBatch];
-  size_t begin = 0;
   for (size_t i = 0; i < n; ++i) {
-    const std::string_view line(batch_.data() + begin, batchEnds_[i] - begin);
-    begin = batchEnds_[i];
-    // A line that fails (malformed, a term without count, a writer error) is
-    // left out; the others are still delivered.
-    wanted[i] = ParsePairLine(line, &pairs[i]) && pairs[i].count >= minFrequency_;
+    // A line that fails (empty, malformed, a term without count, a writer
+    // error) is left out; the others are still delivered.
+    wanted[i] = ParsePairLine(lines[i], &pairs[i]) && pairs[i].count >= minFrequency_;
     if (!wanted[i]) continue;
     keys[i] = TermIdTable::Hash(pairs[i].term2);
     termCountTable_.PrefetchSlot(keys[i]);
@@ -71,8 +123,6 @@ void CooccurrenceTask::DeliverBatch() {
   for (size_t i = 0; i < n; ++i) {
     if (wanted[i]) EmitPair(pairs[i], keys[i]);
   }
-  batch_.clear();
-  batchEnds_.clear();
 }
 
 int CooccurrenceTask::EmitResultRecord(std::string_view line) {

@@ -157,8 +157,8 @@ class CooccurrenceTask : public StatTask {
   bool CountBlock(size_t n);
   bool AddPairKey(uint64_t key);
   bool SpillAndClear();
-  // Emits the lines gathered in batch_.
-  void DeliverBatch();
+  // Emits a batch of result lines (at most the reader's batch size).
+  void DeliverBatch(const std::string_view* lines, size_t n);
   // EmitResultRecord for a parsed line whose term2 has the id `id2`.
   int EmitPair(const PairLine& pair, uint32_t id2);
   int ComputeValuesFor(CooccurrenceRecord* record, int64_t count, uint32_t id2);
@@ -182,8 +182,6 @@ class CooccurrenceTask : public StatTask {
   // usually the next one too. Only a term that has an id is remembered: ids
   // never change.
   std::string lastTerm1_;
-  std::string batch_;               // result lines waiting to be delivered
-  std::vector<size_t> batchEnds_;   // where each of them ends in batch_
   uint32_t lastTerm1Id_ = TermIdTable::kNoTerm;
 
   // The text of one computed value, count / base * 100, remembered with its

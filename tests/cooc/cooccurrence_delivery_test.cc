@@ -143,6 +143,22 @@ TEST_F(CooccurrenceDeliveryTest, MissingResultFile) {
   EXPECT_EQ(writer_.calls.size(), 1u);  // open only, no finish
 }
 
+TEST_F(CooccurrenceDeliveryTest, ResultLinesAsTheReaderSplitsThem) {
+  Record("abcd/efgh/ijkl");
+  ASSERT_EQ(task_.Finish(), 0);
+  // CR LF and LF line ends, an empty line, a line longer than the reader's
+  // first buffer, and a last line without a line end.
+  const std::string content = "abcd\tefgh\t1\r\n\n" + std::string(3 << 20, 'x') + "\t\t1\n" +
+                              "abcd\tijkl\t1\nefgh\tijkl\t1";
+  ASSERT_TRUE(WriteStringToFile(Env::Default(), task_.resultPath(), content));
+  ASSERT_EQ(task_.DeliverResults(), 0);
+  EXPECT_EQ(writer_.records, (std::vector<std::string>{
+                                 "abcd|efgh|1|50.0000|50.0000|16.6667",
+                                 "abcd|ijkl|1|50.0000|50.0000|16.6667",
+                                 "efgh|ijkl|1|50.0000|50.0000|16.6667",
+                             }));
+}
+
 // A read error would otherwise end the results early with success.
 TEST_F(CooccurrenceDeliveryTest, AReadErrorInTheResultFileFailsDelivery) {
   Record("abcd/efgh/ijkl");

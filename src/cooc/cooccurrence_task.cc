@@ -20,7 +20,7 @@ namespace {
 // Pair keys are gathered in blocks so that the table slots of the next keys
 // can be fetched while the current ones are counted.
 constexpr size_t kBlockSize = 1024;
-constexpr size_t kPrefetchDistance = 8;
+constexpr size_t kPrefetchDistance = 12;
 // Spill output goes to the file in pieces of about this size.
 constexpr size_t kSpillChunk = 64 * 1024;
 

@@ -145,13 +145,17 @@ bool MakeDirectoryTree(const std::string& path, const PathStyle& style) {
   Env* env = CurrentEnv();
   int error = env->CreateDirectory(path);
   if (error == 0) return true;
-  if (error != kErrorPathNotFound) return false;
+  // Another run may have made it in the meantime (runs can share a configured
+  // temporary directory); what counts is that it exists.
+  if (error != kErrorPathNotFound) return error == kErrorAlreadyExists && DirectoryExists(path);
   for (size_t i = 0; i < path.size(); i += CharLength(path, i)) {
     if (path[i] != style.separator) continue;
     if (i + 1 < path.size() && path[i + 1] == style.separator) continue;
     if (i == 0) continue;  // the root of an absolute POSIX path
     std::string prefix = path.substr(0, i);
-    if (!DirectoryExists(prefix) && env->CreateDirectory(prefix) != 0) return false;
+    if (!DirectoryExists(prefix) && env->CreateDirectory(prefix) != 0 && !DirectoryExists(prefix)) {
+      return false;
+    }
   }
   return DirectoryExists(path) || env->CreateDirectory(path) == 0;
 }

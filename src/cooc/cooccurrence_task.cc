@@ -233,9 +233,8 @@ bool CooccurrenceTask::SpillAndClear() {
 }
 
 bool CooccurrenceTask::SpillPairs() {
-  if (!PrepareWorkDirectory("TOG_")) return false;
   std::string path;
-  if (!MakeUniqueTempFile(tempDir_, "tog_", &path)) return false;
+  if (!MakeSpillFileName("TOG_", "tog_", &path)) return false;
   std::unique_ptr<WritableFile> file = CurrentEnv()->NewWritableFile(path);
   if (file == nullptr) return false;
   spillFiles_.push_back(path);

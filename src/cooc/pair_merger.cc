@@ -113,8 +113,9 @@ bool PairMerger::OpenInputs() {
 }
 
 bool PairMerger::OpenOutput() {
-  outputPath_ = directory_ + std::to_string(g_merge_counter.fetch_add(1)) + ".tx2";
+  if (!ReserveMergeFileName(directory_, &g_merge_counter, &outputPath_)) return false;
   output_ = CurrentEnv()->NewWritableFile(outputPath_);
+  if (output_ == nullptr) CurrentEnv()->DeleteFile(outputPath_);  // the reserved empty file
   return output_ != nullptr;
 }
 

@@ -188,9 +188,8 @@ int FrequencyTask::Finish() {
 }
 
 bool FrequencyTask::WriteSpillFile() {
-  if (!PrepareWorkDirectory("FRE_")) return false;
   std::string path;
-  if (!MakeUniqueTempFile(tempDir_, "fre_", &path)) return false;
+  if (!MakeSpillFileName("FRE_", "fre_", &path)) return false;
   SpillWriter writer;
   if (!writer.Open(path)) return false;
   spillFiles_.push_back(path);

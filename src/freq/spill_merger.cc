@@ -138,10 +138,11 @@ bool SpillMerger::Merge() {
       final_file = std::move(inputs.front());
       break;
     }
-    std::string output = directory_ + std::to_string(intermediate_counter.fetch_add(1)) + ".tx2";
+    std::string output;
+    if (!ReserveMergeFileName(directory_, &intermediate_counter, &output)) return false;
+    intermediates_.push_back(output);  // deleted at the end, or kept after a failure
     if (!MergePass(inputs, output)) return false;
-    pendingIntermediates_.push_back(output);
-    intermediates_.push_back(std::move(output));
+    pendingIntermediates_.push_back(std::move(output));
   }
   Env* env = CurrentEnv();
   // A move, not a copy: the final file is an intermediate in the destination's

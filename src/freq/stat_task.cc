@@ -8,6 +8,22 @@
 
 namespace vocs {
 
+bool ReserveMergeFileName(const std::string& directory, std::atomic<int32_t>* counter,
+                          std::string* path) {
+  Env* env = CurrentEnv();
+  constexpr int kAttempts = 10000;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string candidate = directory + std::to_string(counter->fetch_add(1)) + ".tx2";
+    if (env->CreateNewFile(candidate)) {
+      *path = std::move(candidate);
+      return true;
+    }
+    bool is_directory = false;
+    if (!env->GetFileAttributes(candidate, &is_directory)) return false;  // not taken: a failure
+  }
+  return false;
+}
+
 StatTask::~StatTask() = default;
 
 int StatTask::SetRecordCount(int32_t count) {
@@ -58,6 +74,17 @@ bool StatTask::PrepareWorkDirectory(std::string_view prefix) {
   }
   if (tempDir_.back() != kPathSeparator) tempDir_ += kPathSeparator;
   return true;
+}
+
+bool StatTask::MakeSpillFileName(std::string_view directory_prefix,
+                                 std::string_view file_prefix, std::string* path) {
+  constexpr int kAttempts = 4;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (!PrepareWorkDirectory(directory_prefix)) return false;
+    if (MakeUniqueTempFile(tempDir_, file_prefix, path)) return true;
+    if (DirectoryExists(tempDir_)) return false;  // not the race: a real failure
+  }
+  return false;
 }
 
 bool StatTask::FinishResultFile() {

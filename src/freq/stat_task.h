@@ -22,6 +22,7 @@
 #ifndef VOCS_FREQ_STAT_TASK_H_
 #define VOCS_FREQ_STAT_TASK_H_
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,6 +37,14 @@ struct StatSource;
 inline constexpr size_t kSpillThreshold = 5000000;
 // Inputs of one merge pass.
 inline constexpr size_t kMergeFanIn = 20;
+
+// Reserves the name of a new intermediate merge file in `directory`: the
+// decimal value taken from the engine's process-wide `counter` and ".tx2",
+// created empty so that no other merge can take it. A number whose file
+// exists already (the other engine's counter, or another process sharing the
+// directory, gave it out) is passed over. False when no file can be made.
+bool ReserveMergeFileName(const std::string& directory, std::atomic<int32_t>* counter,
+                          std::string* path);
 
 class StatTask {
  public:
@@ -91,6 +100,13 @@ class StatTask {
   // directory whose name begins with `prefix` ("FRE_", "TOG_"). A configured
   // tempDir is created with its parents when missing and used directly.
   bool PrepareWorkDirectory(std::string_view prefix);
+  // Prepares the work directory and creates a new empty file in it whose
+  // name begins with `file_prefix` ("fre_", "tog_"). A configured directory
+  // shared with another run can be removed by that run's clean-up (it removes
+  // the directory when it is empty) between the two steps; the steps are then
+  // tried again, so that such a run never fails this one.
+  bool MakeSpillFileName(std::string_view directory_prefix, std::string_view file_prefix,
+                         std::string* path);
   // Creates the "ok_" result file and fills it from the spill files: a move
   // of the only one, or MergeSpillFiles. False when there is no spill file or
   // any step fails.

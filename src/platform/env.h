@@ -86,6 +86,8 @@ class Env {
   // One draw of the process-wide, never-seeded generator: 0 to 32767.
   virtual int Random() = 0;
 
+  // Creates a new empty file; false when it exists already or cannot be made.
+  virtual bool CreateNewFile(const std::string& path) = 0;
   // Creates or truncates a file for writing; null when it cannot be opened.
   virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) = 0;
   // Opens a file for reading; null when it cannot be opened.
@@ -126,6 +128,7 @@ class EnvWrapper : public Env {
                       std::string* path) override {
     return target_->CreateTempFile(directory, prefix, path);
   }
+  bool CreateNewFile(const std::string& path) override { return target_->CreateNewFile(path); }
   uint32_t TickCount() override { return target_->TickCount(); }
   int Random() override { return target_->Random(); }
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {

@@ -198,6 +198,13 @@ class PosixEnv final : public Env {
     return false;
   }
 
+  bool CreateNewFile(const std::string& path) override {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+  }
+
   uint32_t TickCount() override {
     struct timespec ts;
     ::clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -162,6 +162,11 @@ bool FaultInjectionEnv::CreateTempFile(const std::string& directory,
   return EnvWrapper::CreateTempFile(directory, prefix, path);
 }
 
+bool FaultInjectionEnv::CreateNewFile(const std::string& path) {
+  if (ShouldFail(EnvOp::kCreateNewFile)) return false;
+  return EnvWrapper::CreateNewFile(path);
+}
+
 std::unique_ptr<WritableFile> FaultInjectionEnv::NewWritableFile(const std::string& path) {
   if (ShouldFail(EnvOp::kNewWritableFile)) return nullptr;
   auto file = EnvWrapper::NewWritableFile(path);

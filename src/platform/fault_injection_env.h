@@ -34,6 +34,7 @@ enum class EnvOp {
   kCopyFile,
   kCreateTempFile,
   kNewWritableFile,
+  kCreateNewFile,
   kAppend,  // one WritableFile::Append
   kNewSequentialFile,
   kRead,  // one SequentialFile::Read
@@ -74,6 +75,7 @@ class FaultInjectionEnv : public EnvWrapper {
   bool CopyFile(const std::string& from, const std::string& to) override;
   bool CreateTempFile(const std::string& directory, const std::string& prefix,
                       std::string* path) override;
+  bool CreateNewFile(const std::string& path) override;
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override;
   std::unique_ptr<SequentialFile> NewSequentialFile(const std::string& path) override;
 

@@ -286,7 +286,8 @@ TEST_F(CooccurrenceJobTest, FaultSweep) {
                                   EnvOp::kCreateTempFile,  EnvOp::kNewWritableFile,
                                   EnvOp::kAppend,          EnvOp::kNewSequentialFile,
                                   EnvOp::kRead,            EnvOp::kMoveFile,
-                                  EnvOp::kCopyFile,        EnvOp::kDeleteFile};
+                                  EnvOp::kCopyFile,        EnvOp::kDeleteFile,
+                                  EnvOp::kCreateNewFile};
   for (EnvOp op : ops) {
     for (int n = 0;; ++n) {
       ASSERT_LT(n, 500);

@@ -229,7 +229,7 @@ TEST_F(FrequencyJobTest, FaultSweepEndsInTheRightResultOrAnErrorWithFilesKept) {
       EnvOp::kGetFileAttributes, EnvOp::kCreateDirectory, EnvOp::kRemoveDirectory,
       EnvOp::kDeleteFile,        EnvOp::kMoveFile,        EnvOp::kCopyFile,
       EnvOp::kCreateTempFile,    EnvOp::kNewWritableFile, EnvOp::kAppend,
-      EnvOp::kNewSequentialFile, EnvOp::kRead};
+      EnvOp::kNewSequentialFile, EnvOp::kRead,            EnvOp::kCreateNewFile};
   int failures = 0;
   for (EnvOp op : ops) {
     for (int n = 0;; ++n) {

@@ -9,10 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "api/paths.h"
 #include "cooc/cooccurrence_task.h"
 #include "freq/frequency_task.h"
 #include "job/stat_job.h"
 #include "output/file_result_writer.h"
+#include "platform/fault_injection_env.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -103,6 +105,31 @@ TEST(ConcurrentMergesTest, ThreadsSharingATemporaryDirectoryNeverCollide) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failures, std::vector<std::string>(kThreads));
+}
+
+TEST(ConcurrentMergesTest, MergeFileNumbersTakenByAnotherMergeArePassedOver) {
+  ScopedTempDir dir;
+  const std::string directory = dir.path() + "/";
+  dir.WriteFile("5.tx2", "the other engine's");
+  dir.WriteFile("6.tx2", "the other engine's");
+  std::atomic<int32_t> counter{5};
+  std::string path;
+  ASSERT_TRUE(ReserveMergeFileName(directory, &counter, &path));
+  EXPECT_EQ(path, directory + "7.tx2");
+  EXPECT_EQ(ReadFileOrMissing(path), "");
+  EXPECT_EQ(ReadFileOrMissing(directory + "5.tx2"), "the other engine's");
+  EXPECT_EQ(counter.load(), 8);
+}
+
+TEST(ConcurrentMergesTest, ADirectoryAnotherRunMadeMeanwhileCountsAsMade) {
+  ScopedTempDir dir;
+  dir.WriteFile("made/by-the-other-run", "");
+  FaultInjectionEnv env;
+  ScopedEnvForTesting scoped(&env);
+  // The first look misses the directory, as when the other run makes it
+  // right after; creating it then finds it there.
+  env.FailAfter(EnvOp::kGetFileAttributes, 0);
+  EXPECT_TRUE(MakeDirectoryTree(dir.Sub("made")));
 }
 
 }  // namespace

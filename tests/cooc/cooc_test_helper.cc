@@ -21,27 +21,6 @@ StatSource MakeSource(int32_t mode, std::string content, std::string mode_text) 
   return source;
 }
 
-int CapturingWriter::open(const std::string& path) {
-  calls.push_back("open(" + path + ")");
-  path_ = path;
-  return open_result;
-}
-
-int CapturingWriter::writeRecord(RecordView record) {
-  std::string line;
-  for (size_t i = 0; i < record.size(); ++i) {
-    if (i > 0) line += '|';
-    line.append(record[i]);
-  }
-  records.push_back(line);
-  return 0;
-}
-
-int CapturingWriter::finish() {
-  calls.push_back("finish");
-  return finish_result;
-}
-
 void CooccurrenceModel::Add(const std::string& a, const std::string& b) {
   const std::string x = CutLikeEngine(a);
   const std::string y = CutLikeEngine(b);

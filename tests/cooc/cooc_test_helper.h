@@ -11,25 +11,12 @@
 
 #include "job/stat_source.h"
 #include "output/result_writer.h"
+#include "support/capturing_writer.h"
 
 namespace vocs::testing {
 
 // A source as the job leaves it for the task: content padded with 0 bytes.
 StatSource MakeSource(int32_t mode, std::string content, std::string mode_text = "");
-
-// Keeps every record it is given as "t1|t2|freq|s1|s2|rel" and logs its
-// calls as "open(path)", "finish".
-class CapturingWriter final : public ResultWriter {
- public:
-  int open(const std::string& path) override;
-  int writeRecord(RecordView record) override;
-  int finish() override;
-
-  std::vector<std::string> calls;
-  std::vector<std::string> records;
-  int open_result = 0;
-  int finish_result = 0;
-};
 
 // The co-occurrence results computed the obvious way: an ordered map of
 // string pairs and a map of term counts, fed with the pairs of each record.

@@ -48,7 +48,7 @@ class CooccurrenceDeliveryTest : public ::testing::Test {
   std::string work() const { return dir_.Sub("work/"); }
 
   ScopedTempDir dir_;
-  CapturingWriter writer_;
+  CapturingWriter writer_{false};
   CooccurrenceTask task_;
   int32_t record_ = 0;
 };
@@ -89,7 +89,7 @@ TEST_F(CooccurrenceDeliveryTest, MinimumFrequencyAppliesAtDeliveryOnly) {
 
 TEST_F(CooccurrenceDeliveryTest, MinimumFrequencyZeroOrBelowDeliversAll) {
   for (int32_t min : {0, -5, 1}) {
-    CapturingWriter writer;
+    CapturingWriter writer{false};
     CooccurrenceTask task;
     task.SetTempDir(dir_.Sub("w" + std::to_string(min + 10) + "/").c_str());
     task.SetWriter(&writer);

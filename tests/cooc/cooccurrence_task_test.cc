@@ -44,7 +44,7 @@ class CooccurrenceTaskTest : public ::testing::Test {
   }
 
   ScopedTempDir dir_;
-  CapturingWriter writer_;
+  CapturingWriter writer_{false};
   CooccurrenceTask task_;
   int32_t record_ = 0;
 };

@@ -12,22 +12,9 @@
 
 #include "freq/frequency_task.h"
 #include "output/result_writer.h"
+#include "support/capturing_writer.h"
 
 namespace vocs::testing {
-
-// Logs "open(<path>)", one "rec(f0|f1|...|f6)" per record and "finish".
-class CapturingWriter final : public ResultWriter {
- public:
-  int open(const std::string& path) override;
-  int writeRecord(RecordView record) override;
-  int finish() override;
-
-  std::vector<std::string> calls;
-  // Records only, as "f0|f1|...".
-  std::vector<std::string> records;
-  int open_result = 0;
-  int finish_result = 0;
-};
 
 // Exposes the delivery of one result line.
 class TestFrequencyTask : public FrequencyTask {

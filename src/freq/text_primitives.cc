@@ -40,6 +40,25 @@ size_t TrailingCut(std::string_view s, std::string_view set) {
   return keep;
 }
 
+// A lead byte followed by a digit opens a four-byte character of the host's
+// code page (GB18030), which holds every character GBK lacks. The two-byte
+// rule above keeps pairs of bytes whole and can therefore stop in the middle
+// of one; such a remainder goes, so that a cut term stays decodable. GBK
+// never puts a digit after a lead byte, so GBK terms are cut as before.
+std::string_view DropCutFourByteCharacter(std::string_view term) {
+  const auto at = [&](size_t i) { return static_cast<unsigned char>(term[i]); };
+  size_t i = 0;
+  while (i < term.size()) {
+    if (IsLeadByte(at(i)) && i + 1 < term.size() && at(i + 1) >= '0' && at(i + 1) <= '9') {
+      if (i + 4 > term.size()) return term.substr(0, i);
+      i += 4;
+    } else {
+      i += CharLength(term, i);
+    }
+  }
+  return term;
+}
+
 }  // namespace
 
 size_t FindDelimiter(std::string_view text, std::string_view set) {
@@ -110,7 +129,7 @@ std::string_view CutTerm(std::string_view term) {
   if (leads % 2 == 0 && static_cast<unsigned char>(term[last]) >= 0x80) {
     term.remove_suffix(1);
   }
-  return term;
+  return DropCutFourByteCharacter(term);
 }
 
 }  // namespace vocs

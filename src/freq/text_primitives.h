@@ -43,8 +43,10 @@ inline bool MeetsTermRule(std::string_view term) {
 
 // Cuts a term to at most 256 bytes, and then removes a last byte that would be
 // half of a two-byte character: with L lead bytes (0x81..0xFE) directly before
-// the last byte, the last byte goes when L is even and it is 0x80 or above.
-// Both engines count terms only in this form.
+// the last byte, the last byte goes when L is even and it is 0x80 or above. A four-byte
+// character of the host's code page (GB18030: lead byte, digit, lead byte,
+// digit) that the cut leaves incomplete goes as well. Both engines count
+// terms only in this form.
 inline constexpr size_t kMaxTermLength = 256;
 std::string_view CutTerm(std::string_view term);
 

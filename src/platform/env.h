@@ -58,7 +58,9 @@ class Env {
  public:
   virtual ~Env() = default;
 
-  // The process-wide POSIX environment. Never deleted.
+  // The process-wide POSIX environment. Never deleted. Its paths are in the
+  // module's code page; it converts them to the file system's UTF-8 names
+  // and back (path_codec.h).
   static Env* Default();
 
   // Path of the running process's executable (not of this library).

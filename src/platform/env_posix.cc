@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "platform/env.h"
+#include "platform/path_codec.h"
 
 namespace vocs {
 
@@ -261,8 +262,10 @@ class PosixEnv final : public Env {
 }  // namespace
 
 Env* Env::Default() {
-  static PosixEnv env;
-  return &env;
+  // The module names files in its code page; the file system in UTF-8.
+  static PosixEnv system_env;
+  static const std::unique_ptr<Env> env = NewModulePathEnv(&system_env);
+  return env.get();
 }
 
 }  // namespace vocs

@@ -92,5 +92,22 @@ TEST(TextPrimitivesTest, CutTermKeepsWholeCharacters) {
   EXPECT_EQ(CutTerm("short"), "short");
 }
 
+TEST(TextPrimitivesTest, CutTermNeverLeavesHalfAFourByteCharacter) {
+  // Four-byte GB18030 characters (U+1F600) after a shift of 0 to 3 ASCII
+  // bytes: the cut ends on a whole character every time.
+  const std::string emoji = "\x94\x39\xFC\x36";
+  std::string emojis;
+  for (int i = 0; i < 70; ++i) emojis += emoji;
+  for (size_t shift = 0; shift < 4; ++shift) {
+    const std::string term = std::string(shift, 'a') + emojis;
+    EXPECT_EQ(CutTerm(term), term.substr(0, shift + (256 - shift) / 4 * 4)) << "shift " << shift;
+  }
+  // A two-byte character right at the cut keeps the two-byte rule.
+  const std::string mixed = std::string(250, 'a') + emoji + "\xB0\xA1" + "tail";
+  EXPECT_EQ(CutTerm(mixed), mixed.substr(0, 256));
+  const std::string late = std::string(253, 'a') + emoji + "tail";
+  EXPECT_EQ(CutTerm(late), std::string(253, 'a'));
+}
+
 }  // namespace
 }  // namespace vocs

@@ -20,7 +20,8 @@
  *
  * The stacks start with YYINITDEPTH entries and double up to the state's
  * maxStackDepth() (10000 by default); a statement that needs more is refused
- * with result 2. A syntax error ends the parse with result 1 and no message.
+ * with result 2. A syntax error ends the parse with result 1 and no message;
+ * the state remembers the offending token's place.
  */
 
 %require "3.0"
@@ -56,8 +57,9 @@ int vocs_lang_lex(VOCS_LANG_STYPE* value, vocs::ParseState* state) {
   return code;
 }
 
-// Syntax errors are reported only through the parse result.
-void vocs_lang_error(vocs::ParseState*, const char*) {}
+// Syntax errors are reported through the parse result; the state keeps
+// where the offending token stands for callers that show it.
+void vocs_lang_error(vocs::ParseState* state, const char*) { state->noteSyntaxError(); }
 
 void AppendFile(vocs::ParseState* state, std::string_view name) {
   state->command()->files.push_back(vocs::CutToField(name, vocs::kCommandFileNameBytes));

@@ -34,8 +34,20 @@ bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-const char* nextWord(const char* position, std::string* word) {
+const char* nextWord(const char* position, std::string* word, WordSpan* span) {
   word->clear();
+  WordSpan ignored;
+  if (span == nullptr) span = &ignored;
+  // The word is [start, end); the result is where the next search begins.
+  const auto cut = [&](const char* start, const char* end, const char* next) {
+    SetWord(start, end, word);
+    *span = {start, end};
+    return next;
+  };
+  const auto unterminated = [&](const char* start) -> const char* {
+    *span = {start, start + std::strlen(start)};
+    return nullptr;
+  };
   const char* p = position;
   for (;;) {  // once per comment skipped before the word
     while (IsSeparator(*p)) ++p;
@@ -43,52 +55,35 @@ const char* nextWord(const char* position, std::string* word) {
     bool restart = false;
     while (!restart) {
       const char c = *p;
-      if (c == '\0') {
-        SetWord(start, p, word);
-        return p;
-      }
+      if (c == '\0') return cut(start, p, p);
       if (static_cast<unsigned char>(c) >= 0x80 && p[1] != '\0') {
         p += 2;
         continue;
       }
-      if (IsSeparator(c)) {
-        SetWord(start, p, word);
-        return p + 1;
-      }
+      if (IsSeparator(c)) return cut(start, p, p + 1);
       if (c == '"') {
-        if (p != start) {
-          SetWord(start, p, word);
-          return p;  // the quote opens the next word
-        }
+        if (p != start) return cut(start, p, p);  // the quote opens the next word
         const char* close = std::strchr(p + 1, '"');
-        if (close == nullptr) return nullptr;
-        SetWord(p, close + 1, word);
-        return close + 1;
+        if (close == nullptr) return unterminated(p);
+        return cut(p, close + 1, close + 1);
       }
       if (StartsComment(p)) {
-        if (p != start) {
-          SetWord(start, p, word);
-          return p;
-        }
+        if (p != start) return cut(start, p, p);
         if (p[1] == '/') {
           const char* line_feed = std::strchr(p + 2, '\n');
-          if (line_feed == nullptr) return nullptr;
+          if (line_feed == nullptr) return unterminated(p);
           p = line_feed + 1;
         } else {
           const char* close = std::strstr(p + 2, "*/");
-          if (close == nullptr) return nullptr;
+          if (close == nullptr) return unterminated(p);
           p = close + 2;
         }
         restart = true;
         continue;
       }
       if (IsPunctuation(c)) {
-        if (p == start) {
-          word->assign(1, c);
-          return p + 1;
-        }
-        SetWord(start, p, word);
-        return p;
+        if (p == start) return cut(p, p + 1, p + 1);
+        return cut(start, p, p);
       }
       ++p;
     }
@@ -110,8 +105,11 @@ const std::string* TokenRegistry::Register(std::string text) {
 
 int ParseState::beginParse(const char* text, StatCommand* command) {
   registry_.Clear();
+  text_ = text;
   position_ = text;
   currentText_ = {};
+  currentBegin_ = currentEnd_ = 0;
+  unterminatedAt_ = syntaxErrorBegin_ = syntaxErrorEnd_ = std::string_view::npos;
   command_ = command;
   *command_ = StatCommand{};
   tooManyTokens_ = false;
@@ -122,7 +120,14 @@ int ParseState::nextToken() {
   if (position_ == nullptr) return kTokenEnd;
   std::string word;
   word.reserve(kMaxWordBytes + 2);
-  position_ = nextWord(position_, &word);
+  WordSpan span;
+  position_ = nextWord(position_, &word, &span);
+  currentBegin_ = static_cast<size_t>(span.begin - text_);
+  currentEnd_ = static_cast<size_t>(span.end - text_);
+  if (position_ == nullptr) {
+    unterminatedAt_ = currentBegin_;
+    currentBegin_ = currentEnd_;  // the parser meets the end of the input
+  }
   if (word.empty()) return kTokenEnd;
 
   // A word that opens with a quote or an apostrophe is a string: it loses its

@@ -98,13 +98,23 @@ inline constexpr std::array<Keyword, 24> kKeywordTable = {{
 // Longest word text the lexer produces; its buffer has 256 bytes.
 inline constexpr size_t kMaxWordBytes = 254;
 
+// Where a word stands in the statement text: its first byte and the byte
+// after its last, before any cut to kMaxWordBytes. At the end of the text
+// both point at the 0 byte; for an unterminated quotation or comment `begin`
+// is its opening character and `end` the 0 byte.
+struct WordSpan {
+  const char* begin = nullptr;
+  const char* end = nullptr;
+};
+
 // Cuts the word that starts at or after `position` (leading separators are
 // skipped) into `*word`, cut to kMaxWordBytes, and returns the position where
 // the next word is to be searched. At the end of the text `*word` is empty and
 // the position of the 0 byte is returned. An unterminated quotation or
 // comment returns null with `*word` empty. A quoted string keeps its quotes.
-// `position` must point into a 0-terminated text.
-const char* nextWord(const char* position, std::string* word);
+// `position` must point into a 0-terminated text. With `span`, also tells
+// where the word stands.
+const char* nextWord(const char* position, std::string* word, WordSpan* span = nullptr);
 
 // The code of the first keyword-table entry equal to `word` without regard to
 // the case of ASCII letters, else kTokenWord.
@@ -151,6 +161,21 @@ class ParseState {
   // Text of the token last returned: for a quoted string, the text between
   // its quotes. Valid until endParse.
   std::string_view currentText() const { return currentText_; }
+  // Byte offsets in the text of the token last returned (both the text's
+  // length at its end).
+  size_t currentBegin() const { return currentBegin_; }
+  size_t currentEnd() const { return currentEnd_; }
+  // Offset of the quotation or comment that ended the input unterminated, or
+  // npos when none did.
+  size_t unterminatedAt() const { return unterminatedAt_; }
+  // Called by the parser when it meets a token it cannot use: that token's
+  // offsets are kept for syntaxErrorBegin/End (npos until then).
+  void noteSyntaxError() {
+    syntaxErrorBegin_ = currentBegin_;
+    syntaxErrorEnd_ = currentEnd_;
+  }
+  size_t syntaxErrorBegin() const { return syntaxErrorBegin_; }
+  size_t syntaxErrorEnd() const { return syntaxErrorEnd_; }
   StatCommand* command() const { return command_; }
   bool tooManyTokens() const { return tooManyTokens_; }
   int maxStackDepth() const { return maxStackDepth_; }
@@ -158,7 +183,13 @@ class ParseState {
   void setMaxStackDepthForTesting(int depth) { maxStackDepth_ = depth; }
 
  private:
+  const char* text_ = nullptr;
   const char* position_ = nullptr;  // null once the input ended early
+  size_t currentBegin_ = 0;
+  size_t currentEnd_ = 0;
+  size_t unterminatedAt_ = std::string_view::npos;
+  size_t syntaxErrorBegin_ = std::string_view::npos;
+  size_t syntaxErrorEnd_ = std::string_view::npos;
   TokenRegistry registry_;
   std::string_view currentText_;
   StatCommand* command_ = nullptr;

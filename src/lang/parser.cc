@@ -10,7 +10,8 @@ bool IsAsciiSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-int Parse(const char* text, StatCommand* command, int max_stack_depth) {
+int Parse(const char* text, StatCommand* command, int max_stack_depth,
+          ParseDiagnosis* diagnosis) {
   ParseState state;
   state.setMaxStackDepthForTesting(max_stack_depth);
   state.beginParse(text, command);
@@ -18,18 +19,24 @@ int Parse(const char* text, StatCommand* command, int max_stack_depth) {
   // The parser cannot accept past the token that reports a full registry;
   // this keeps the promise even if a grammar change ever let it.
   if (state.tooManyTokens() && result == kParseAccepted) result = kParseSyntaxError;
+  if (diagnosis != nullptr) {
+    diagnosis->error_begin = state.syntaxErrorBegin();
+    diagnosis->error_end = state.syntaxErrorEnd();
+    diagnosis->unterminated_at = state.unterminatedAt();
+    diagnosis->too_many_tokens = state.tooManyTokens();
+  }
   state.endParse();
   return result;
 }
 
 }  // namespace
 
-int ParseStatement(const char* text, StatCommand* command) {
-  return Parse(text, command, ParseState::kMaxStackDepth);
+int ParseStatement(const char* text, StatCommand* command, ParseDiagnosis* diagnosis) {
+  return Parse(text, command, ParseState::kMaxStackDepth, diagnosis);
 }
 
 int ParseStatementForTesting(const char* text, StatCommand* command, int max_stack_depth) {
-  return Parse(text, command, max_stack_depth);
+  return Parse(text, command, max_stack_depth, nullptr);
 }
 
 int32_t ParseLeadingInt32(std::string_view text) {

@@ -23,11 +23,25 @@ inline constexpr int kParseAccepted = 0;
 inline constexpr int kParseSyntaxError = 1;    // also: more tokens than the registry holds
 inline constexpr int kParseStackExhausted = 2; // the stacks would pass their limit
 
+// Where a parse went wrong, as byte offsets into the statement text.
+struct ParseDiagnosis {
+  // The token the parser could not use (at the end of the input both are the
+  // text's length); npos when there was no syntax error.
+  size_t error_begin = std::string_view::npos;
+  size_t error_end = std::string_view::npos;
+  // The quotation or comment that ran to the end of the text unterminated,
+  // cutting the input there; npos when none did. Set even when the text
+  // before it was accepted.
+  size_t unterminated_at = std::string_view::npos;
+  bool too_many_tokens = false;  // more than TokenRegistry::kCapacity tokens
+};
+
 // Parses the 0-terminated `text` into `*command`, which is reset first.
 // Returns kParseAccepted, kParseSyntaxError or kParseStackExhausted. On a
 // result other than kParseAccepted `*command` may be partly filled and is to
-// be discarded. An accepted fragment of a statement leaves `kind` 0.
-int ParseStatement(const char* text, StatCommand* command);
+// be discarded. An accepted fragment of a statement leaves `kind` 0. With
+// `diagnosis`, also tells where the parse went wrong.
+int ParseStatement(const char* text, StatCommand* command, ParseDiagnosis* diagnosis = nullptr);
 
 // ParseStatement with the parser's stacks limited to `max_stack_depth`
 // entries instead of ParseState::kMaxStackDepth. The limit is effective from

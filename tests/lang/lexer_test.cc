@@ -124,6 +124,25 @@ TEST(LexerTest, NextWordPositions) {
   }
 }
 
+TEST(LexerTest, NextWordSpans) {
+  // Spans skip separators and comments, hold a quoted string's quotes, and
+  // cover the whole of a word that was cut.
+  const std::string long_word(300, 'x');
+  const std::string text = " /* c */ ab\t\"q r\"=" + long_word + " \"open";
+  const char* p = text.c_str();
+  std::vector<std::string> spans;
+  std::string word;
+  WordSpan span;
+  while ((p = nextWord(p, &word, &span)) != nullptr && !word.empty()) {
+    spans.push_back(std::to_string(span.begin - text.c_str()) + "+" +
+                    std::to_string(span.end - span.begin));
+  }
+  EXPECT_EQ(spans, (std::vector<std::string>{"9+2", "12+5", "17+1", "18+300"}));
+  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(span.begin - text.c_str(), 319);  // the unterminated quotation
+  EXPECT_EQ(*span.end, '\0');
+}
+
 TEST(LexerTest, LongWordsAreCutAndLexingContinues) {
   const std::string long_word(300, 'x');
   std::string word;

@@ -235,6 +235,53 @@ TEST(ParserTest, TokenLimit) {
   EXPECT_EQ(kParseSyntaxError, ParseStatement(words.c_str(), &command));
 }
 
+// The token a refused statement is reported at: its text, or "<end>".
+std::string ErrorToken(const std::string& text, ParseDiagnosis* diagnosis) {
+  StatCommand command;
+  if (ParseStatement(text.c_str(), &command, diagnosis) == kParseAccepted) return "accepted";
+  if (diagnosis->error_begin == text.size()) return "<end>";
+  return text.substr(diagnosis->error_begin, diagnosis->error_end - diagnosis->error_begin);
+}
+
+TEST(ParserTest, ErrorsTellTheOffendingToken) {
+  const struct {
+    std::string text;
+    std::string token;
+  } cases[] = {
+      {"STAT WORDFREQ AT f(NONE) TO FILE=o WHERE SELECT count(*) FROM t", "("},
+      {"STAT WORDFREQ AT f(NONE) TO FILE=o WHERE a TO b", "TO"},
+      {"STAT WORDFREQ FROM a - b TO FILE=o", "-"},
+      {"STAT WORDFREQ FROM a TO FILE=o WHERE q", "WHERE"},
+      {"STAT WORDFREQ AT f(NONE) TO FILE=o", "<end>"},
+      {"STAT WORDFREQ FROM a,TO FILE=o", "TO"},
+      {"STAT WORDFREQ SET MINFREQ=1 WORDFREQ FROM a TO FILE=o", "WORDFREQ"},
+      {"STAT WORDFREQ FROM \"quoted name\" \"x\" TO \"FILE\"=o", "\"FILE\""},
+      // Offsets count bytes: two-byte characters before the error.
+      {"STAT WORDFREQ FROM \xD6\xD0\xCE\xC4 - TO FILE=o", "-"},
+      {"STAT WORDFREQ /* note */ FROM a TO TABLE o", "o"},
+  };
+  for (const auto& c : cases) {
+    ParseDiagnosis diagnosis;
+    EXPECT_EQ(c.token, ErrorToken(c.text, &diagnosis)) << c.text;
+    EXPECT_EQ(diagnosis.unterminated_at, std::string::npos) << c.text;
+  }
+
+  // An unterminated quotation ends the input: the statement then lacks its
+  // end, or parses without what the quotation swallowed.
+  ParseDiagnosis diagnosis;
+  std::string text = "STAT WORDFREQ FROM \"a TO FILE=o";
+  EXPECT_EQ("<end>", ErrorToken(text, &diagnosis));
+  EXPECT_EQ(diagnosis.unterminated_at, text.find('"'));
+  text = "STAT WORDFREQ FROM a TO FILE=o /* TO FILE=p";
+  EXPECT_EQ("accepted", ErrorToken(text, &diagnosis));
+  EXPECT_EQ(diagnosis.unterminated_at, text.find("/*"));
+  EXPECT_EQ(diagnosis.error_begin, std::string::npos);
+
+  text = FileListStatement(1018);
+  EXPECT_EQ("o", ErrorToken(text, &diagnosis));  // the 1025th token
+  EXPECT_TRUE(diagnosis.too_many_tokens);
+}
+
 // A settings list is right-recursive: every setting stays on the stack until
 // the list ends, so `settings` settings need more than `settings` entries.
 std::string DeepStatement(int settings) {

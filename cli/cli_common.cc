@@ -1,7 +1,9 @@
 #include "cli/cli_common.h"
 
 #include "cli/commands.h"
+#include "cli/text_table.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -70,11 +72,12 @@ bool ReadFile(const std::string& path, std::string* contents, std::string* error
 
 bool ParseEncoding(std::string_view text, host::TextEncoding* out) {
   if (text == "auto") {
-    *out = host::TextEncoding::kDetect;
+    *out = host::TextEncoding::kUtf8WhenValid;
   } else if (text == "utf8" || text == "utf-8" || text == "UTF-8") {
     *out = host::TextEncoding::kUtf8;
-  } else if (text == "gbk" || text == "GBK" || text == "cp936") {
-    *out = host::TextEncoding::kGbk;
+  } else if (text == "gbk" || text == "GBK" || text == "cp936" || text == "gb18030" ||
+             text == "GB18030") {
+    *out = host::TextEncoding::kGb18030;
   } else {
     return false;
   }
@@ -87,8 +90,8 @@ const char* MainHelp() {
   return R"(Usage: vocs COMMAND [OPTIONS] [ARGUMENTS]
 
 vocs runs the term-frequency and co-occurrence statistics of the vocs module
-(libvocs.so, loaded from beside the vocs executable) over a record database
-kept in an SQLite file.
+(libvocs.so) over a record database kept in an SQLite file, or over text
+files.
 
 Commands:
   import   load text files, TSV, JSON Lines or fortune files into a table
@@ -98,11 +101,16 @@ Commands:
   vocs COMMAND --help   the options of a command
   vocs --version        the version
 
-Relative output names of statements resolve in the module's home, the
-directory of the vocs executable; every run prints the absolute path it wrote.
+File names in statements are taken in the current directory, as by any
+command; every run prints the absolute path it wrote. The module's work files
+go to a hidden directory beside the database or the result file, removed when
+the run ends. Names and texts in any script are kept: vocs hands the module
+GB18030, which holds every Unicode character. The statement language is
+described in 'vocs run --help' and docs/statements.md; 'vocs show --legend'
+explains the result columns.
 
 Exit codes: 0 success; 1 a statement or an input failed; 2 bad command
-line; 3 the module or the database cannot be opened.
+line; 3 the module or the database cannot be opened; 130 interrupted.
 )";
 }
 
@@ -118,7 +126,12 @@ void ProgressLine::Show(const std::string& text) {
   if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
   last_ = now;
   shown_ = true;
-  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  // A line longer than the terminal would wrap and could not be redrawn.
+  struct winsize size;
+  const int columns = ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1
+                          ? size.ws_col - 1
+                          : 79;
+  std::fprintf(stderr, "\r\033[K%s", TruncateToWidth(text, columns).c_str());
   std::fflush(stderr);
 }
 

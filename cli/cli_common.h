@@ -21,6 +21,7 @@ enum ExitCode {
   kExitUsage = 2,    // bad command line
   kExitSetup = 3,    // the module cannot be loaded, the database cannot be opened
 };
+// 130 (kExitInterrupted, interrupt_guard.h): a signal stopped the run.
 
 using Args = std::vector<std::string>;
 
@@ -36,13 +37,14 @@ int UsageError(std::string_view command, std::string_view message);
 int Fail(int code, std::string_view message);
 
 // The directory of the running executable (no trailing separator): where the
-// module is looked for and where it resolves relative output names.
+// module is looked for.
 std::string ProgramDirectory();
 std::string AbsolutePath(const std::string& path);
 
 bool ReadFile(const std::string& path, std::string* contents, std::string* error);
 
-// "auto", "utf8"/"utf-8", "gbk"/"cp936".
+// "auto" (valid UTF-8 is UTF-8, anything else GB18030), "utf8"/"utf-8",
+// "gbk"/"cp936"/"gb18030".
 bool ParseEncoding(std::string_view text, host::TextEncoding* out);
 
 bool StderrIsTerminal();

@@ -4,6 +4,7 @@
 
 #include "host/host_catalog.h"
 #include "host/host_statement.h"
+#include "host/table_lock.h"
 
 namespace vocs::cli {
 
@@ -44,6 +45,15 @@ bool CorpusImporter::Begin(std::string* error) {
   }
   if (is_result) {
     *error = "\"" + table_ + "\" is a result table of the module; import into another table";
+    return false;
+  }
+  // The table's writers take turns: a run building a result table of this
+  // name, or another import into it, holds its lock.
+  locks_ = host::TableLockFile::Open(db_->path(), error);
+  if (locks_ == nullptr) return false;
+  if (!locks_->TryLock(table_)) {
+    *error = "the table \"" + table_ + "\" is being written by another run or import";
+    locks_.reset();
     return false;
   }
   transaction_ = std::make_unique<host::Transaction>(db_);

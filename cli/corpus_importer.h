@@ -1,5 +1,7 @@
 // CorpusImporter: writes the records of "vocs import" into one table, in one
 // transaction: an import either lands whole or leaves the database as it was.
+// It holds the table's write lock (host/table_lock.h) from Begin until it is
+// destroyed, so runs and imports of one table never interleave.
 //
 // The table is made from the first record's column names (in their order);
 // a later record with a new name adds a column, and a record without some
@@ -19,6 +21,7 @@
 
 #include "cli/corpus_reader.h"
 #include "host/database.h"
+#include "host/table_lock.h"
 
 namespace vocs::cli {
 
@@ -52,6 +55,7 @@ class CorpusImporter {
   host::Database* db_;
   std::string table_;
   Mode mode_;
+  std::unique_ptr<host::TableLockFile> locks_;  // holds the table's lock until destroyed
   std::unique_ptr<host::Transaction> transaction_;
   bool table_exists_ = false;
   std::vector<std::string> columns_;

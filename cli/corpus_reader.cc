@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 
 #include "cli/cli_common.h"
@@ -134,7 +135,49 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
   }
 }
 
+// The narrowest kind that holds every value seen so far and `text`:
+// integer, then real, then text. Empty values fit any kind.
+FieldValue::Kind WidenKind(FieldValue::Kind kind, std::string_view text) {
+  if (text.empty() || kind == FieldValue::Kind::kText) return kind;
+  FieldValue value = TypedValue(FieldValue::Kind::kInteger, text);
+  if (value.kind == FieldValue::Kind::kInteger) {
+    return kind == FieldValue::Kind::kReal ? kind : FieldValue::Kind::kInteger;
+  }
+  value = TypedValue(FieldValue::Kind::kReal, text);
+  return value.kind == FieldValue::Kind::kReal ? FieldValue::Kind::kReal : FieldValue::Kind::kText;
+}
+
 }  // namespace
+
+FieldValue TypedValue(FieldValue::Kind kind, std::string_view text) {
+  FieldValue value;
+  if (text.empty() && kind != FieldValue::Kind::kText) return value;  // NULL
+  // Only canonical forms become numbers: "007" and "1e5" stay text, so that
+  // no value changes when it is shown again.
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::string_view digits = negative ? text.substr(1) : text;
+  const size_t dot = digits.find('.');
+  const std::string_view whole = digits.substr(0, dot);
+  const bool canonical_whole = !whole.empty() && whole.size() <= 18 &&
+                               whole.find_first_not_of("0123456789") == std::string_view::npos &&
+                               (whole.size() == 1 || whole[0] != '0');
+  if (kind == FieldValue::Kind::kInteger && canonical_whole && dot == std::string_view::npos) {
+    value.kind = FieldValue::Kind::kInteger;
+    std::from_chars(text.data(), text.data() + text.size(), value.integer);
+    return value;
+  }
+  if ((kind == FieldValue::Kind::kReal || kind == FieldValue::Kind::kInteger) && canonical_whole) {
+    const std::string_view fraction =
+        dot == std::string_view::npos ? std::string_view() : digits.substr(dot + 1);
+    if (dot == std::string_view::npos ||
+        (!fraction.empty() && fraction.find_first_not_of("0123456789") == std::string_view::npos)) {
+      value.kind = FieldValue::Kind::kReal;
+      std::from_chars(text.data(), text.data() + text.size(), value.real);
+      return value;
+    }
+  }
+  return FieldValue::Text(std::string(text));
+}
 
 bool ParseCorpusFormat(std::string_view text, CorpusFormat* out) {
   if (text == "text" || text == "txt") {
@@ -182,8 +225,12 @@ bool ExpandInput(const std::string& input, CorpusFormat format, std::vector<std:
   for (fs::recursive_directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec)) {
     if (!it->is_regular_file(ec)) continue;
     const std::string name = it->path().filename().string();
-    const bool wanted = format == CorpusFormat::kText ? EndsWithIgnoreCase(name, ".txt")
-                                                       : FormatOfName(name) == format;
+    bool wanted = false;
+    switch (format) {
+      case CorpusFormat::kText: wanted = EndsWithIgnoreCase(name, ".txt"); break;
+      case CorpusFormat::kAnyText: wanted = name[0] != '.'; break;
+      default: wanted = FormatOfName(name) == format; break;
+    }
     if (wanted) found.push_back(it->path().string());
   }
   if (ec) {
@@ -198,8 +245,13 @@ bool ExpandInput(const std::string& input, CorpusFormat format, std::vector<std:
 bool DecodeInput(std::string_view bytes, host::TextEncoding encoding, const std::string& name,
                  host::TextCodec* codec, std::string* utf8, std::string* error) {
   const std::string_view text = host::StripUtf8Bom(bytes);
-  if (encoding == host::TextEncoding::kDetect) {
-    encoding = host::IsValidUtf8(text) ? host::TextEncoding::kUtf8 : host::TextEncoding::kGbk;
+  if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                            (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
+    *error = name + " is UTF-16 text; convert it to UTF-8";
+    return false;
+  }
+  if (encoding == host::TextEncoding::kDetect || encoding == host::TextEncoding::kUtf8WhenValid) {
+    encoding = host::IsValidUtf8(text) ? host::TextEncoding::kUtf8 : host::TextEncoding::kGb18030;
   }
   if (encoding == host::TextEncoding::kUtf8) {
     if (!host::IsValidUtf8(text)) {
@@ -210,8 +262,8 @@ bool DecodeInput(std::string_view bytes, host::TextEncoding encoding, const std:
     return true;
   }
   size_t bad = 0;
-  if (!codec->GbkToUtf8(text, utf8, &bad)) {
-    *error = name + " is neither UTF-8 nor GBK text (byte " + std::to_string(bad) + ")";
+  if (!codec->Gb18030ToUtf8(text, utf8, &bad)) {
+    *error = name + " is neither UTF-8 nor GBK/GB18030 text (byte " + std::to_string(bad) + ")";
     return false;
   }
   return true;
@@ -231,14 +283,19 @@ bool ParseFortunes(std::string_view text, const RecordSink& sink, std::string* e
 }
 
 bool ParseTsv(std::string_view text, const RecordSink& sink, std::string* error) {
+  const std::vector<std::string_view> lines = Lines(text);
   std::vector<std::string> header;
+  // A column whose values (empty ones aside) are all integers, or all
+  // numbers, holds numbers, so that queries compare them as numbers.
+  std::vector<FieldValue::Kind> kinds;
   int64_t number = 0;
-  for (std::string_view line : Lines(text)) {
+  for (std::string_view line : lines) {
     ++number;
     if (line.empty()) continue;
     const std::vector<std::string_view> values = SplitTabs(line);
     if (header.empty()) {
       for (std::string_view name : values) header.emplace_back(TrimBlanks(name));
+      kinds.assign(header.size(), FieldValue::Kind::kNull);
       continue;
     }
     if (values.size() != header.size()) {
@@ -246,9 +303,21 @@ bool ParseTsv(std::string_view text, const RecordSink& sink, std::string* error)
                                      std::to_string(header.size()) + " columns");
       return false;
     }
+    for (size_t i = 0; i < values.size(); ++i) kinds[i] = WidenKind(kinds[i], values[i]);
+  }
+  number = 0;
+  bool header_seen = false;
+  for (std::string_view line : lines) {
+    ++number;
+    if (line.empty()) continue;
+    if (!header_seen) {
+      header_seen = true;
+      continue;
+    }
+    const std::vector<std::string_view> values = SplitTabs(line);
     CorpusRecord record;
     for (size_t i = 0; i < values.size(); ++i) {
-      record.emplace_back(header[i], FieldValue::Text(std::string(values[i])));
+      record.emplace_back(header[i], TypedValue(kinds[i], values[i]));
     }
     std::string sink_error;
     if (!sink(record, &sink_error)) {
@@ -291,7 +360,8 @@ bool ReadCorpusFile(const std::string& path, CorpusFormat format, host::TextEnco
   std::string message;
   bool ok = true;
   switch (format) {
-    case CorpusFormat::kText: {
+    case CorpusFormat::kText:
+    case CorpusFormat::kAnyText: {
       const CorpusRecord record{
           {"path", FieldValue::Text(path)},
           {"title", FieldValue::Text(std::filesystem::path(path).stem().string())},

@@ -4,7 +4,10 @@
 //   text     one record per file: path, title (the file name without its
 //            extension), body (the whole text)
 //   tsv      a header line of column names, then one record per line, values
-//            separated by TAB (no quoting); every line has the header's count
+//            separated by TAB (no quoting); every line has the header's count.
+//            A column whose non-empty values are all integers (or all
+//            numbers) in canonical form holds integers (reals), empty ones
+//            NULL; any other column holds texts
 //   jsonl    one JSON object per line (json_line.h)
 //   fortune  fortune files: entries separated by lines holding only "%";
 //            colour escapes removed; records of title (first line, a
@@ -31,14 +34,16 @@
 
 namespace vocs::cli {
 
-enum class CorpusFormat { kText, kTsv, kJsonl, kFortune };
+// kAnyText reads like kText but stands, for a directory, for every file in
+// it whose name does not begin with "." (the choice of --format text).
+enum class CorpusFormat { kText, kTsv, kJsonl, kFortune, kAnyText };
 
 bool ParseCorpusFormat(std::string_view text, CorpusFormat* out);
 // The format a file name suggests: .tsv/.tab, .jsonl/.ndjson, else text.
 CorpusFormat FormatOfName(std::string_view name);
 // The file names a directory stands for in a format (recursively, sorted):
-// .txt for text, .tsv/.tab for tsv, .jsonl/.ndjson for jsonl; fortune files
-// are named one by one.
+// .txt for text, every visible file for any text, .tsv/.tab for tsv,
+// .jsonl/.ndjson for jsonl; fortune files are named one by one.
 bool ExpandInput(const std::string& input, CorpusFormat format, std::vector<std::string>* files,
                  std::string* error);
 
@@ -56,6 +61,11 @@ struct FieldValue {
     return v;
   }
 };
+
+// `text` as a value of `kind`: a number when `kind` is a numeric kind and
+// the text is its canonical form ("-12", "3.25"), NULL for an empty text of
+// a numeric kind, else the text.
+FieldValue TypedValue(FieldValue::Kind kind, std::string_view text);
 
 using CorpusRecord = std::vector<std::pair<std::string, FieldValue>>;
 // Takes one record; false (with *error set) stops the reading.

@@ -19,20 +19,23 @@ Loads a corpus into a table of the database, for statements to query.
 Each INPUT is a file or a directory (read recursively, in name order).
 
 Options:
-  --db FILE        the database (default: vocs.db in the current directory)
+  --db FILE        the database (default: vocs.db in the current directory),
+                   made when missing
   --table NAME     the table to fill (letters, digits, _ $ - . and non-ASCII)
   --format FORMAT  how inputs are read; by default from each file's name:
                      text     one record per file: path, title, body
-                              (.txt; a directory without --format stands
+                              (.txt; a directory stands for every file in
+                              it with --format text, and without --format
                               for its .txt, .tsv and .jsonl files)
                      tsv      a header line of column names, then one record
-                              per line, TAB-separated (.tsv, .tab)
+                              per line, TAB-separated (.tsv, .tab); columns
+                              of integers or numbers hold numbers
                      jsonl    one JSON object per line (.jsonl, .ndjson)
                      fortune  fortune files, entries separated by "%" lines:
                               title, author, body (files only)
   --encoding auto|utf8|gbk
                    the inputs' encoding; auto (default) takes a file that is
-                   valid UTF-8 as UTF-8 and any other as GBK
+                   valid UTF-8 as UTF-8 and any other as GBK/GB18030
   --replace        drop an existing table of that name first
   --append         add to an existing table (new columns are added)
   --help           this text
@@ -50,7 +53,7 @@ int ImportCommand(const Args& args) {
   std::string db_path = "vocs.db";
   std::string table;
   std::string format_name;
-  host::TextEncoding encoding = host::TextEncoding::kDetect;
+  host::TextEncoding encoding = host::TextEncoding::kUtf8WhenValid;
   CorpusImporter::Mode mode = CorpusImporter::Mode::kCreate;
   std::vector<std::string> inputs;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -94,6 +97,8 @@ int ImportCommand(const Args& args) {
   for (const std::string& input : inputs) {
     CorpusFormat format = FormatOfName(input);
     if (!format_name.empty()) ParseCorpusFormat(format_name, &format);
+    // Asked for by name, text is whatever the files are called.
+    if (format == CorpusFormat::kText && !format_name.empty()) format = CorpusFormat::kAnyText;
     std::vector<std::string> expanded;
     std::string error;
     if (!ExpandInput(input, format, &expanded, &error)) return Fail(kExitFailed, error);
@@ -112,7 +117,7 @@ int ImportCommand(const Args& args) {
   if (files.empty()) return Fail(kExitFailed, "the inputs hold no file to import");
 
   host::Database db;
-  if (!db.Open(db_path)) {
+  if (!db.Open(db_path, host::Database::OpenMode::kCreate)) {
     return Fail(kExitSetup, "cannot open the database " + db_path + ": " + db.error());
   }
   CorpusImporter importer(&db, table, mode);

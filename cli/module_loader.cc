@@ -2,11 +2,23 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+
 #include "cli/cli_common.h"
 
 namespace vocs::cli {
 
-std::string DefaultModulePath() { return ProgramDirectory() + "/libvocs.so"; }
+std::string DefaultModulePath() {
+  // Beside the command in a build tree; in the library directory of an
+  // installed prefix.
+  const std::string beside = ProgramDirectory() + "/libvocs.so";
+  const std::string installed = ProgramDirectory() + "/" VOCS_LIBDIR_FROM_BINDIR "/libvocs.so";
+  std::error_code ec;
+  if (!std::filesystem::exists(beside, ec) && std::filesystem::exists(installed, ec)) {
+    return std::filesystem::path(installed).lexically_normal().string();
+  }
+  return beside;
+}
 
 LoadedModule::~LoadedModule() {
   if (module_ != nullptr) module_->Release();

@@ -13,7 +13,8 @@
 namespace vocs::cli {
 
 // Where the module is looked for when no path is given: libvocs.so beside
-// the executable.
+// the executable, else in the library directory of the prefix the executable
+// is installed in (bin/../lib).
 std::string DefaultModulePath();
 
 class LoadedModule {

@@ -1,14 +1,23 @@
 // vocs run: statements through the module, against the embedded host.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/input_files.h"
+#include "cli/interrupt_guard.h"
 #include "cli/module_loader.h"
+#include "cli/pair_estimate.h"
+#include "cli/run_directory.h"
+#include "cli/run_progress.h"
+#include "cli/statement_plan.h"
 #include "cli/statement_text.h"
 #include "host/database.h"
 #include "host/embedded_host.h"
@@ -18,45 +27,96 @@ namespace vocs::cli {
 
 namespace {
 
-constexpr const char* kRunHelp = R"(Usage: vocs run [OPTIONS] [STATEMENT...]
+namespace fs = std::filesystem;
+
+constexpr const char* kRunHelp = R"help(Usage: vocs run [OPTIONS] [STATEMENT...]
 
 Runs statistics statements through the vocs module against a database.
-Each STATEMENT is sent to the module as "sql!" and a statement such as
 
-  STAT WORDFREQ SET MINFREQ=2 AT body(NORMAL) TO TABLE=words WHERE SELECT body FROM docs
-  STAT ASSOCIATEDFREQ AT body(NORMAL) TO FILE=pairs.txt WHERE SELECT body FROM docs
-  STAT WORDFREQ FROM /data/texts TO FILE=/tmp/words.txt
+  STAT WORDFREQ | ASSOCIATEDFREQ  [SET MINFREQ=n TEMPPATH=dir]
+       AT field(mode) [, field(mode) ...]  TO TABLE=t | TO FILE=f  WHERE query
+  STAT WORDFREQ | ASSOCIATEDFREQ  [SET ...]  FROM name [, name ...]  TO TABLE=t | TO FILE=f
 
-Statements are typed in UTF-8 and sent in GBK. They run in order; the first
-that fails stops the run.
+  WORDFREQ        for every term: its occurrences, the records holding it, its
+                  largest, second-smallest and smallest count per record, and
+                  its average per record
+  ASSOCIATEDFREQ  for every ordered pair of terms of one record: how often they
+                  occur together, the two support values and the reliability
+                  (percentages)
+  field(NORMAL)   the host segments the text into words (Chinese by dictionary)
+  field(NONE)     the whole value is one term
+  field(SEGASCOL, chars)
+                  the value is cut at every one of the characters; quote them
+                  when they include a blank, "," "(" ")" or "=":
+                  keywords(SEGASCOL, ";")   tags(SEGASCOL, " ,")
+  MINFREQ=n       drop results that occur fewer than n times
+  TEMPPATH=dir    where the work files go (default: beside the result)
+  FROM name       text files; a directory stands for its .txt files (recursively)
+  TO TABLE=t      a result table of the database; it replaces an earlier result
+                  table of that name only when complete, never an imported table
+  TO FILE=f       a tab-separated result file (GBK/GB18030, CR LF); relative names
+                  are taken in the current directory
+  WHERE query     one read-only SQL query; everything after WHERE. Words of the
+                  statement language (AT, TO, SET, FILE, TABLE, NONE, ...) and
+                  parentheses must be in double quotes there, and so must a
+                  literal with its apostrophes: WHERE SELECT * FROM docs WHERE
+                  title= "'Spring'"   or   WHERE "SELECT count(*) AS n FROM t"
+
+Examples:
+  vocs run --db my.db "STAT WORDFREQ SET MINFREQ=2 AT body(NORMAL) TO TABLE=words WHERE SELECT body FROM docs"
+  vocs run --db my.db "STAT ASSOCIATEDFREQ AT title(NORMAL), body(NORMAL) TO FILE=pairs.txt WHERE SELECT * FROM docs"
+  vocs run "STAT WORDFREQ FROM 诗集/唐诗 TO FILE=结果.txt"
+
+Keywords are case-insensitive. Words are separated by blanks; "(" ")" "," "="
+stand alone. "..." quotes a word (no escapes); // and /* */ are comments, and
+so is an apostrophe followed by / or *. The full reference: docs/statements.md
+(installed in share/doc/vocs).
+
+Statements are typed in UTF-8; they run in order and the first that fails
+stops the run. A statement that does not parse is shown with a caret under
+the problem, and missing or unreadable FROM inputs are named, before anything
+runs.
 
 Options:
-  --db FILE         the database (default: vocs.db in the current directory)
-  --module PATH     the module library (default: libvocs.so beside vocs)
+  --db FILE         the database (default: vocs.db in the current directory);
+                    it must exist ('vocs import' creates one). Statements that
+                    read only files and write files need none.
+  --module PATH     the module library (default: libvocs.so beside vocs, or in
+                    the lib directory beside its bin directory)
   --file FILE, -f FILE
                     read statements from FILE ("-": standard input); statements
                     are separated by empty lines, lines starting with # are
                     comments. Without STATEMENT and --file, statements are read
                     from standard input when it is not a terminal.
   --encoding auto|utf8|gbk
-                    how the host reads texts it segments (NORMAL mode, FROM
-                    files): auto tells UTF-8 from GBK by the bytes (default)
+                    how FROM files are read: auto takes a file that is valid
+                    UTF-8 as UTF-8 and any other as GBK/GB18030 (default)
+  --work-dir DIR    where the module's work and load files go (default: a
+                    hidden directory beside the database for tables, beside
+                    the result file for files); removed when the run ends
+  --dry-run         check the statements and their inputs, and estimate the
+                    pairs of co-occurrence statements, without running them
   --help            this text
 
-Where results go: the module resolves relative output names in its home, the
-directory of the vocs executable (not the current directory): TO FILE=x
-writes <home>/x, TO TABLE=t makes table t in the database and writes its load
-files below <home>/LOCAL_HS_DB/. Names beginning with "/" are used as they
-are. Every run prints the absolute path it wrote, the number of rows and the
-time taken. Progress (records read out of the query's record count, or files
-done for FROM statements) appears on standard error when it is a terminal.
+Every run prints the absolute path it wrote, the number of rows it wrote and
+the time taken. A co-occurrence statement over long records is estimated
+first, and warned about when it is large. Progress appears on standard error
+when it is a terminal. Ctrl-C (or SIGTERM) stops the run, removes its work
+files, keeps the old table and exits with 130.
 
-Exit codes: 0 all statements succeeded; 1 a statement failed (its code and
-meaning are printed); 2 bad command line; 3 the module or the database
-cannot be opened.
-)";
+Exit codes: 0 all statements succeeded; 1 a statement or an input failed (its
+code and meaning are printed); 2 bad command line; 3 the module or the
+database cannot be opened; 130 interrupted.
+)help";
 
-// Number of result rows in a result file: its lines less the header.
+// Pairs above which a co-occurrence estimate is shown even without a terminal.
+constexpr double kLargePairs = 5e7;
+// The module appends its own file names (about 20 bytes) to the work and load
+// directories and holds paths in 260 bytes.
+constexpr size_t kMaxWorkPathBytes = 200;
+
+// Number of result rows in a result file: its lines less the header; -1 when
+// the file cannot be read.
 int64_t CountFileRows(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return -1;
@@ -68,28 +128,24 @@ int64_t CountFileRows(const std::string& path) {
     for (size_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
     last_newline = buffer[n - 1] == '\n';
   }
+  const bool failed = std::ferror(file) != 0;
   std::fclose(file);
+  if (failed) return -1;
   if (!last_newline) ++lines;
   return lines > 0 ? lines - 1 : 0;
 }
 
-int64_t CountTableRows(host::Database* db, const std::string& table) {
-  host::Statement stmt;
-  if (!db->Prepare("SELECT count(*) FROM " + host::QuoteIdentifier(table), &stmt)) return -1;
-  bool row = false;
-  if (!stmt.Step(&row) || !row) return -1;
-  return stmt.ColumnInt64(0);
-}
-
 struct RunOptions {
   std::string db = "vocs.db";
+  bool db_given = false;
   std::string module;
+  std::string work_dir;
+  bool dry_run = false;
   std::vector<std::string> statements;
-  host::TextEncoding encoding = host::TextEncoding::kDetect;
+  host::TextEncoding encoding = host::TextEncoding::kUtf8WhenValid;
 };
 
 int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
-  bool read_stdin = false;
   std::vector<std::string> files;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string value;
@@ -102,9 +158,13 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
     if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
       if (m < 0) return UsageError("run", "--db needs a file");
       options->db = value;
+      options->db_given = true;
     } else if ((m = MatchOption(args, &i, "--module", &value)) != 0) {
       if (m < 0) return UsageError("run", "--module needs a path");
       options->module = value;
+    } else if ((m = MatchOption(args, &i, "--work-dir", &value)) != 0) {
+      if (m < 0 || value.empty()) return UsageError("run", "--work-dir needs a directory");
+      options->work_dir = AbsolutePath(value);
     } else if ((m = MatchOption(args, &i, "--file", &value)) != 0 ||
                (m = MatchOption(args, &i, "-f", &value)) != 0) {
       if (m < 0) return UsageError("run", "--file needs a file");
@@ -113,6 +173,8 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
       if (m < 0 || !ParseEncoding(value, &options->encoding)) {
         return UsageError("run", "--encoding takes auto, utf8 or gbk");
       }
+    } else if (arg == "--dry-run") {
+      options->dry_run = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg.rfind("--", 0) == 0 && arg != "--") {
       return UsageError("run", "unknown option " + arg);
     } else {
@@ -121,9 +183,8 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
   }
   if (options->statements.empty() && files.empty()) {
     if (isatty(STDIN_FILENO)) return UsageError("run", "no statement given");
-    read_stdin = true;
+    files.push_back("-");
   }
-  if (read_stdin) files.push_back("-");
   for (const std::string& file : files) {
     std::string text;
     std::string error;
@@ -140,25 +201,96 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
   return kExitOk;
 }
 
-// Reports where a statement's results went.
-void ReportSuccess(size_t number, const std::string& statement, host::EmbeddedHost* host,
-                   double seconds) {
-  const OutputClause clause = FindOutputClause(statement);
-  const std::string path = ResolveOutputPath(clause, ProgramDirectory());
-  char timing[64];
-  std::snprintf(timing, sizeof timing, "%.2f s", seconds);
-  std::cout << "statement " << number << ": ";
-  if (clause.found && clause.table) {
-    std::string table = TableNameOfPath(path);
-    if (table.empty()) table = host->last_created_table();
-    const int64_t rows = CountTableRows(host->database(), table);
-    std::cout << rows << " rows in table " << table << " of "
-              << AbsolutePath(host->database()->path()) << " (loaded from " << path << "), "
-              << timing << "\n";
-  } else if (clause.found) {
-    std::cout << CountFileRows(path) << " rows in file " << path << ", " << timing << "\n";
-  } else {
-    std::cout << "done, " << timing << "\n";
+// One statement as the command runs it.
+struct Job {
+  StatementPlan plan;
+  std::vector<std::string> files;        // FROM names, absolute
+  std::vector<InputFile> inputs;         // the files they stand for
+  std::string output;                    // the result file, or the table's name
+  std::string temp_path;                 // the user's TEMPPATH, absolute, or ""
+};
+
+// The run directories and the temporary result file of the statement being
+// run, shared with the interrupt thread.
+struct RunFiles {
+  std::mutex mutex;
+  std::unique_ptr<RunDirectory> run;
+  std::unique_ptr<RunDirectory> work;  // below the user's TEMPPATH, when given
+  std::string partial_output;
+
+  void Remove() {
+    std::lock_guard lock(mutex);
+    if (run != nullptr) run->Remove();
+    if (work != nullptr) work->Remove();
+    if (!partial_output.empty()) {
+      std::error_code ignored;
+      fs::remove(partial_output, ignored);
+    }
+  }
+  void Reset() {
+    Remove();
+    std::lock_guard lock(mutex);
+    run.reset();
+    work.reset();
+    partial_output.clear();
+  }
+};
+
+void ShowStatementProblem(size_t number, const std::string& statement,
+                          const StatementProblem& problem) {
+  const size_t newline = problem.message.find('\n');
+  std::cerr << "vocs: statement " << number << ": " << problem.message.substr(0, newline) << "\n"
+            << ShowProblem(statement, problem);
+  if (newline != std::string::npos) std::cerr << "  " << problem.message.substr(newline + 1) << "\n";
+}
+
+// The parent directory of a statement's run directory.
+std::string WorkParent(const RunOptions& options, const Job& job, const std::string& db_path) {
+  if (!options.work_dir.empty()) return options.work_dir;
+  if (job.plan.writes_table()) return fs::path(AbsolutePath(db_path)).parent_path().string();
+  return fs::path(job.output).parent_path().string();
+}
+
+void ShowEstimate(const PairEstimate& estimate, bool to_table, const std::string& work,
+                  bool always) {
+  const bool large = estimate.pairs >= kLargePairs;
+  const double bytes = WorkBytes(estimate, to_table);
+  std::error_code ec;
+  fs::path probe = work;
+  while (!probe.empty() && !fs::exists(probe, ec)) probe = probe.parent_path();
+  const fs::space_info space = fs::space(probe.empty() ? fs::path("/") : probe, ec);
+  const bool tight = !ec && bytes > static_cast<double>(space.available);
+  if (!always && !large && !tight && !(StderrIsTerminal() && estimate.pairs >= 1e6)) return;
+  std::cerr << "vocs: estimate: about " << FormatCount(estimate.pairs) << " pair occurrences in "
+            << FormatCount(estimate.records) << (estimate.records == 1 ? " record" : " records")
+            << "; the work files may take up to " << FormatBytes(bytes) << " in "
+            << work;
+  if (!ec) std::cerr << " (" << FormatBytes(static_cast<double>(space.available)) << " free)";
+  std::cerr << "\n";
+  if (tight) {
+    std::cerr << "vocs: warning: that is more than the free space there; choose another "
+                 "--work-dir or TEMPPATH\n";
+  } else if (large) {
+    std::cerr << "vocs: this may take a long time\n";
+  }
+}
+
+// What a failed statement's code is about, in the paths of this run.
+void ExplainFailure(int32_t code, const Job& job, const std::string& work,
+                    const std::string& db_path) {
+  if (code == VOCS_E_OUTPUT_PATH || code == VOCS_E_NO_RESULT_FILE ||
+      code == VOCS_E_RESULT_FILE_OPEN) {
+    if (job.plan.writes_table()) {
+      std::cerr << "  table: " << job.output << " of " << AbsolutePath(db_path) << "\n";
+    } else {
+      std::cerr << "  output: " << job.output << "\n";
+    }
+    std::cerr << "  work directory: " << work << "\n";
+  }
+  if (code == VOCS_E_QUERY_NOT_OPENED && job.plan.utf8.find('\'') != std::string::npos) {
+    std::cerr << "  hint: an apostrophe quotes nothing in a statement (and ' followed by / or *\n"
+                 "  starts a comment); put a literal with its apostrophes in double quotes:\n"
+                 "  WHERE ... title= \"'Spring'\"\n";
   }
 }
 
@@ -173,70 +305,232 @@ int RunCommand(const Args& args) {
     return kExitOk;
   }
 
+  // Every statement is checked before any runs.
   host::TextCodec codec;
-  std::vector<std::string> requests;
-  for (size_t i = 0; i < options.statements.size(); ++i) {
-    std::string gbk;
-    if (!codec.Utf8ToGbk(options.statements[i], &gbk)) {
-      return Fail(kExitFailed, "statement " + std::to_string(i + 1) +
-                                   " is not UTF-8 text or holds a character GBK cannot hold: " +
-                                   options.statements[i]);
+  std::vector<Job> jobs(options.statements.size());
+  bool needs_db = false;
+  int problems = 0;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    Job& job = jobs[i];
+    StatementProblem problem;
+    if (!AnalyzeStatement(options.statements[i], &codec, &job.plan, &problem)) {
+      ShowStatementProblem(i + 1, options.statements[i], problem);
+      ++problems;
+      continue;
     }
-    requests.push_back(StatementRequest(gbk));
+    needs_db = needs_db || !job.plan.reads_files() || job.plan.writes_table();
+    for (const std::string& name : job.plan.FileNames(&codec)) {
+      job.files.push_back(AbsolutePath(name));
+    }
+    job.output = job.plan.writes_table() ? TableNameOfPath(job.plan.OutputName(&codec))
+                                         : AbsolutePath(job.plan.OutputName(&codec));
+    if (!job.plan.TempPath(&codec).empty()) job.temp_path = AbsolutePath(job.plan.TempPath(&codec));
+    if (!job.plan.writes_table() && fs::is_directory(job.output)) {
+      std::cerr << "vocs: statement " << i + 1 << ": the output " << job.output
+                << " is a directory\n";
+      ++problems;
+    }
+    if (job.plan.reads_files()) {
+      std::vector<std::string> messages;
+      job.inputs = CheckInputFiles(job.files, options.encoding, &codec, &messages);
+      for (const std::string& message : messages) {
+        std::cerr << "vocs: statement " << i + 1 << ": " << message << "\n";
+      }
+      problems += static_cast<int>(messages.size());
+    }
+  }
+  if (problems > 0) {
+    std::cerr << "vocs: nothing was run\n";
+    return kExitFailed;
   }
 
   std::string error;
-  std::unique_ptr<host::EmbeddedHost> host = host::EmbeddedHost::Open(options.db, &error);
-  if (host == nullptr) return Fail(kExitSetup, error);
-  host->set_input_encoding(options.encoding);
+  std::unique_ptr<host::EmbeddedHost> host;
+  const std::string db_path = needs_db || options.db_given ? options.db : ":memory:";
+  host = host::EmbeddedHost::Open(db_path, &error,
+                                  db_path == ":memory:" ? host::Database::OpenMode::kCreate
+                                                        : host::Database::OpenMode::kExisting);
+  if (host == nullptr) {
+    if (!fs::exists(db_path)) {
+      return Fail(kExitSetup, "there is no database " + AbsolutePath(db_path) +
+                                  " ('vocs import' creates one; --db names another)");
+    }
+    return Fail(kExitSetup, error);
+  }
+  host->set_owner("vocs run, process " + std::to_string(::getpid()));
   LoadedModule module;
   const std::string module_path = options.module.empty() ? DefaultModulePath() : options.module;
-  if (!module.Load(module_path, &error)) return Fail(kExitSetup, error);
-  module.SetHost(host.get());
-
-  ProgressLine progress;
-  int64_t records = 0;
-  int64_t record_count = 0;
-  int64_t conversions = 0;
-  const auto show = [&]() {
-    std::string text;
-    if (record_count > 0) {
-      text = "records " + std::to_string(records) + "/" + std::to_string(record_count);
-    }
-    if (conversions > 0) {
-      // Without a query (FROM statements) each conversion is one file.
-      text += (text.empty() ? "files done " : ", texts converted ") + std::to_string(conversions);
-    }
-    progress.Show(text);
-  };
-  if (progress.enabled()) {
-    host->set_record_observer([&](int64_t record, int64_t count) {
-      records = record;
-      record_count = count;
-      show();
-    });
-    host->set_conversion_observer([&](int64_t n) {
-      conversions = n;
-      show();
-    });
+  if (!options.dry_run) {
+    if (!module.Load(module_path, &error)) return Fail(kExitSetup, error);
+    module.SetHost(host.get());
   }
 
-  for (size_t i = 0; i < requests.size(); ++i) {
-    records = record_count = conversions = 0;
+  RunFiles files;
+  host::EmbeddedHost* host_ptr = host.get();
+  InterruptGuard guard([host_ptr] { host_ptr->Interrupt(); },
+                       [host_ptr, &files] {
+                         host_ptr->AbandonAllTables(std::chrono::milliseconds(1000));
+                         files.Remove();
+                       });
+  RunProgress progress;
+  host->set_record_observer([&](int64_t record, int64_t count) { progress.OnRecord(record, count); });
+  host->set_conversion_observer([&](int64_t n) { progress.OnConversion(n); });
+  host->set_table_observer([&](host::TableEvent event, const std::string&, int64_t rows) {
+    progress.OnTable(event, rows);
+  });
+  std::vector<std::string> swept;
+
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    const Job& job = jobs[i];
+    const size_t number = i + 1;
+    const std::string parent = WorkParent(options, job, db_path);
+    if (std::find(swept.begin(), swept.end(), parent) == swept.end()) {
+      SweepDeadRuns(parent);
+      swept.push_back(parent);
+    }
+    {
+      std::lock_guard lock(files.mutex);
+      files.run = RunDirectory::Make(parent, &error);
+      if (files.run != nullptr && !job.temp_path.empty()) {
+        files.work = RunDirectory::Make(job.temp_path, &error);
+      }
+      if (files.run == nullptr || (!job.temp_path.empty() && files.work == nullptr)) {
+        return Fail(kExitFailed, "statement " + std::to_string(number) + ": " + error);
+      }
+    }
+    RewriteNames names;
+    names.files = job.files;
+    names.temp_path = files.work != nullptr ? files.work->work() : files.run->work();
+    if (job.plan.writes_table()) {
+      names.output = files.run->load() + "/" + job.output;
+    } else {
+      const fs::path final_path(job.output);
+      names.output = (final_path.parent_path() / ("." + final_path.filename().string() + ".vocs-" +
+                                                  std::to_string(::getpid()) + ".tmp"))
+                         .string();
+    }
+    for (const std::string& directory :
+         {names.temp_path, fs::path(names.output).parent_path().string()}) {
+      std::string bytes;
+      codec.Utf8ToGb18030(directory, &bytes);
+      if (bytes.size() > kMaxWorkPathBytes) {
+        return Fail(kExitFailed, "statement " + std::to_string(number) + ": the work directory " +
+                                     directory + " is " + std::to_string(bytes.size()) +
+                                     " bytes long; the module needs it below " +
+                                     std::to_string(kMaxWorkPathBytes) +
+                                     " (choose a shorter one with --work-dir)");
+      }
+    }
+    std::string request;
+    if (!Rewrite(job.plan, names, &codec, &request, &error)) {
+      return Fail(kExitFailed, "statement " + std::to_string(number) + ": " + error);
+    }
+
+    if (job.plan.is_cooccurrence()) {
+      PairEstimate estimate;
+      bool estimated = true;
+      if (job.plan.reads_files()) {
+        estimate = EstimateFilePairs(job.inputs, job.files.size() == 1 &&
+                                                     !fs::is_directory(job.files.front()));
+      } else {
+        host::Database reader;
+        estimated = reader.Open(db_path, host::Database::OpenMode::kReadOnly) &&
+                    EstimateQueryPairs(&reader, job.plan.command, &estimate, &error);
+      }
+      if (estimated) {
+        ShowEstimate(estimate, job.plan.writes_table(), job.temp_path.empty() ? parent : job.temp_path,
+                     options.dry_run);
+      }
+    }
+    if (options.dry_run) {
+      std::cout << "statement " << number << ": would write "
+                << (job.plan.writes_table() ? "table " + job.output + " of " + AbsolutePath(db_path)
+                                            : "file " + job.output);
+      if (job.plan.reads_files()) std::cout << " from " << job.inputs.size() << " files";
+      std::cout << "\n";
+      files.Reset();
+      continue;
+    }
+
+    if (!job.plan.writes_table()) {
+      std::lock_guard lock(files.mutex);
+      files.partial_output = names.output;
+    }
+    host->set_input_encoding(job.plan.reads_files() ? options.encoding
+                                                    : host::TextEncoding::kGb18030);
     host->clear_last_error();
+    host->TakeReport();
+    RunProgress::Places places;
+    places.work = names.temp_path;
+    places.load = job.plan.writes_table() ? files.run->load() : "";
+    places.output_file = job.plan.writes_table() ? "" : names.output;
+    places.files = static_cast<int64_t>(job.inputs.size());
+    progress.Start(places);
     const auto start = std::chrono::steady_clock::now();
-    const int32_t code = module.Execute(requests[i]);
+    const int32_t code = module.Execute(StatementRequest(request));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    progress.Clear();
+    progress.Stop();
+    const host::HostReport report = host->TakeReport();
+
+    if (guard.interrupted()) {
+      guard.Finish();
+      host->AbandonTables();
+      files.Reset();
+      std::cerr << "vocs: interrupted; statement " << number << " was not finished"
+                << (job.plan.writes_table() ? " and the table " + job.output + " is unchanged"
+                                            : " and " + job.output + " is unchanged")
+                << "\n";
+      return kExitInterrupted;
+    }
     if (code != 0) {
-      std::cerr << "vocs: statement " << i + 1 << " failed with " << code << ": "
+      std::cerr << "vocs: statement " << number << " failed with " << code << ": "
                 << vocs_error_message(code) << "\n  statement: " << options.statements[i] << "\n";
       const std::string host_message = host->last_error();
       if (!host_message.empty()) std::cerr << "  host: " << host_message << "\n";
+      ExplainFailure(code, job, names.temp_path, db_path);
+      host->AbandonTables();
+      files.Reset();
+      std::cerr << "  nothing of it was kept; its work files were removed\n";
       return kExitFailed;
     }
-    ReportSuccess(i + 1, options.statements[i], host.get(), seconds);
+
+    char timing[64];
+    std::snprintf(timing, sizeof timing, "%.2f s", seconds);
+    std::string failure;
+    if (job.plan.writes_table()) {
+      const host::FinishedTable* table = nullptr;
+      for (const host::FinishedTable& finished : report.tables) {
+        if (host::SameName(finished.name, job.output)) table = &finished;
+      }
+      if (table == nullptr) {
+        failure = "the module reported success, but the table " + job.output + " was not replaced";
+      } else {
+        std::cout << "statement " << number << ": " << table->rows << " rows in table "
+                  << table->name << " of " << AbsolutePath(db_path) << ", " << timing << "\n";
+      }
+    } else {
+      std::error_code ec;
+      fs::rename(names.output, job.output, ec);
+      const int64_t rows = ec ? -1 : CountFileRows(job.output);
+      if (rows < 0) {
+        failure = "the result file " + job.output + " could not be written" +
+                  (ec ? ": " + ec.message() : "");
+      } else {
+        std::cout << "statement " << number << ": " << rows << " rows in file " << job.output
+                  << ", " << timing << "\n";
+      }
+    }
+    files.Reset();
+    if (!failure.empty()) return Fail(kExitFailed, "statement " + std::to_string(number) + ": " + failure);
+    for (int64_t records : report.query_records) {
+      if (records == 0) std::cerr << "vocs: note: statement " << number << ": the query returned no record\n";
+    }
+    if (report.replaced_characters > 0) {
+      std::cerr << "vocs: note: statement " << number << ": " << report.replaced_characters
+                << " characters of the input could not be read (malformed text) and were "
+                   "replaced by U+FFFD\n";
+    }
   }
   return kExitOk;
 }

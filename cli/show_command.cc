@@ -18,27 +18,85 @@ namespace vocs::cli {
 
 namespace {
 
-constexpr const char* kShowHelp = R"(Usage: vocs show [OPTIONS] FILE
+constexpr const char* kShowHelp = R"help(Usage: vocs show [OPTIONS] FILE
        vocs show [OPTIONS] --table NAME
+       vocs show --legend
 
 Prints a result file or a result table as aligned UTF-8 columns, the rows
 with the highest frequency (词频, or 共现频率 for pairs) first. Values longer
-than 40 columns are cut, marked with "…".
+than 40 columns are cut, marked with "…"; control characters of the text are
+shown escaped ("\x1B"), never sent to the terminal.
 
-A result FILE is read as the module writes it (GBK, TAB-separated, CR LF,
-a header line); a relative name is looked for in the current directory,
-then in the module's home (the directory of the vocs executable), where
-relative TO FILE= names are written.
+A result FILE is read as the module writes it (GBK/GB18030, TAB-separated,
+CR LF, a header line); a relative name is taken in the current directory.
 
 Options:
   --db FILE      the database of --table (default: vocs.db)
   --table NAME   show a table instead of a file
   --top N        show the first N rows (default 20; 0: all)
+  --english      English column names (ItemName, Frequency, ...) in the header
+  --legend       explain every column in English (after the rows, or alone)
   --help         this text
 
 Exit codes: 0 shown; 1 the file or table cannot be read; 2 bad command
 line; 3 the database cannot be opened.
-)";
+)help";
+
+// The result columns: the module's names, their aliases and their meaning.
+struct ColumnLegend {
+  const char* name;
+  const char* alias;
+  const char* meaning;
+};
+
+constexpr ColumnLegend kLegend[] = {
+    {"词条名称", "ItemName", "the term"},
+    {"词频", "Frequency", "how often the term occurs, in all records together"},
+    {"出现行数", "LineCount", "how many records hold the term"},
+    {"最大值", "MaxValue", "the term's largest count in one record"},
+    {"次小值", "HypominValue", "the term's smallest count among the records that hold it"},
+    {"最小值", "MinValue",
+     "the term's smallest count over all records: 0 unless every record holds it"},
+    {"平均值", "Average", "the term's occurrences per record, over all records"},
+    {"词条1名称", "Item1Name", "the first term of the pair"},
+    {"词条2名称", "Item2Name", "the second term of the pair"},
+    {"共现频率", "Frequency",
+     "how often the two terms occur together in one record (every pair of their "
+     "occurrences in a record counts)"},
+    {"支持度1", "Support1",
+     "the pair's count as a percentage of all pair occurrences the first term takes part in"},
+    {"支持度2", "Support2",
+     "the pair's count as a percentage of all pair occurrences the second term takes part in"},
+    {"置信度", "Reliability",
+     "the pair's count as a percentage of all term places in pairs (twice the number of pair "
+     "occurrences)"},
+};
+
+const ColumnLegend* LegendOf(const std::string& column) {
+  for (const ColumnLegend& legend : kLegend) {
+    if (column == legend.name) return &legend;
+  }
+  return nullptr;
+}
+
+// The legend of the given columns (all of them when empty).
+std::string Legend(const std::vector<std::string>& columns) {
+  std::vector<std::vector<std::string>> rows;
+  for (const ColumnLegend& legend : kLegend) {
+    if (!columns.empty() &&
+        std::find(columns.begin(), columns.end(), legend.name) == columns.end()) {
+      continue;
+    }
+    rows.push_back({legend.name, legend.alias, legend.meaning});
+  }
+  std::string out = RenderTable({"column", "alias", "meaning"}, rows);
+  if (columns.empty()) {
+    out += "\nTerm frequency (STAT WORDFREQ) results have the first seven columns; a run over\n"
+           "files (FROM) writes only the term and its frequency. Co-occurrence (STAT\n"
+           "ASSOCIATEDFREQ) results have the last six. Percentages have four decimals.\n";
+  }
+  return out;
+}
 
 double NumberOf(const std::string& text) {
   double value = 0;
@@ -61,12 +119,13 @@ int RankColumn(const std::vector<std::string>& header) {
 // Long values are cut so that the columns stay readable.
 constexpr int kMaxCellWidth = 40;
 
-// Line breaks and tabs inside a value would break the columns.
+// Line breaks and tabs inside a value would break the columns; other
+// control characters would drive the terminal.
 std::string Cell(std::string text) {
   for (char& c : text) {
     if (c == '\n' || c == '\r' || c == '\t') c = ' ';
   }
-  return TruncateToWidth(text, kMaxCellWidth);
+  return TruncateToWidth(EscapeControls(text), kMaxCellWidth);
 }
 
 std::vector<std::string> SplitTabs(const std::string& line) {
@@ -80,13 +139,28 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   }
 }
 
+struct ShowOptions {
+  size_t top = 20;
+  bool english = false;
+  bool legend = false;
+};
+
 void Print(const std::string& source, std::vector<std::string> header,
-           std::vector<std::vector<std::string>> rows, int64_t total, int rank, size_t top) {
+           std::vector<std::vector<std::string>> rows, int64_t total, int rank,
+           const ShowOptions& options) {
+  const size_t top = options.top;
   size_t width = 0;
   for (const auto& row : rows) width = std::max(width, row.size());
   // A frequency-only file has a header of seven names over rows of two.
   if (!rows.empty() && width < header.size()) header.resize(width);
-  std::cout << source << ": ";
+  const std::vector<std::string> columns = header;
+  if (options.english) {
+    for (std::string& name : header) {
+      if (const ColumnLegend* legend = LegendOf(name)) name = legend->alias;
+    }
+  }
+  for (std::string& name : header) name = Cell(name);
+  std::cout << EscapeControls(source) << ": ";
   if (top != 0 && static_cast<int64_t>(top) < total) {
     std::cout << "top " << top << " of " << total << " rows";
   } else {
@@ -94,26 +168,17 @@ void Print(const std::string& source, std::vector<std::string> header,
   }
   if (rank >= 0 && static_cast<size_t>(rank) < header.size()) std::cout << " by " << header[rank];
   std::cout << "\n" << RenderTable(header, rows);
+  if (options.legend) std::cout << "\n" << Legend(columns);
 }
 
-int ShowFile(const std::string& name, size_t top) {
-  std::string path = name;
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec) && !name.empty() && name[0] != '/') {
-    const std::string in_home = ProgramDirectory() + "/" + name;
-    if (std::filesystem::exists(in_home, ec)) path = in_home;
-  }
+int ShowFile(const std::string& path, const ShowOptions& options) {
   std::string bytes;
   std::string error;
   if (!ReadFile(path, &bytes, &error)) return Fail(kExitFailed, error);
   host::TextCodec codec;
   std::string text;
-  if (!codec.GbkToUtf8(bytes, &text)) {
-    if (host::IsValidUtf8(bytes)) {
-      text = bytes;
-    } else {
-      codec.DecodeGbk(bytes).toUTF8String(text);
-    }
+  if (!codec.Gb18030ToUtf8(bytes, &text)) {
+    text = host::IsValidUtf8(bytes) ? bytes : codec.Gb18030ToUtf8Replacing(bytes);
   }
   std::vector<std::string> header;
   std::vector<std::vector<std::string>> rows;
@@ -143,15 +208,22 @@ int ShowFile(const std::string& name, size_t top) {
     });
   }
   const int64_t total = static_cast<int64_t>(rows.size());
-  if (top != 0 && rows.size() > top) rows.resize(top);
-  Print(AbsolutePath(path), std::move(header), std::move(rows), total, rank, top);
+  if (options.top != 0 && rows.size() > options.top) rows.resize(options.top);
+  Print(AbsolutePath(path), std::move(header), std::move(rows), total, rank, options);
   return kExitOk;
 }
 
-int ShowTable(const std::string& db_path, const std::string& table, size_t top) {
-  if (!std::filesystem::exists(db_path)) return Fail(kExitSetup, "no database " + db_path);
+int ShowTable(const std::string& db_path, const std::string& table, const ShowOptions& options) {
+  const size_t top = options.top;
+  if (!std::filesystem::exists(db_path)) {
+    return Fail(kExitSetup, "there is no database " + AbsolutePath(db_path));
+  }
+  // Read-write when allowed: the last connection of a database in
+  // write-ahead mode removes its log files when it closes, a read-only one
+  // cannot.
   host::Database db;
-  if (!db.Open(db_path)) {
+  if (!db.Open(db_path, host::Database::OpenMode::kExisting) &&
+      !db.Open(db_path, host::Database::OpenMode::kReadOnly)) {
     return Fail(kExitSetup, "cannot open the database " + db_path + ": " + db.error());
   }
   if (!db.TableExists(table)) {
@@ -193,7 +265,7 @@ int ShowTable(const std::string& db_path, const std::string& table, size_t top) 
     rows.push_back(std::move(cells));
   }
   Print("table " + table + " of " + AbsolutePath(db_path), std::move(header), std::move(rows),
-        total, rank, top);
+        total, rank, options);
   return kExitOk;
 }
 
@@ -203,7 +275,7 @@ int ShowCommand(const Args& args) {
   std::string db_path = "vocs.db";
   std::string table;
   std::string file;
-  size_t top = 20;
+  ShowOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string value;
@@ -211,6 +283,10 @@ int ShowCommand(const Args& args) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kShowHelp;
       return kExitOk;
+    } else if (arg == "--legend") {
+      options.legend = true;
+    } else if (arg == "--english") {
+      options.english = true;
     } else if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
       if (m < 0) return UsageError("show", "--db needs a file");
       db_path = value;
@@ -218,7 +294,8 @@ int ShowCommand(const Args& args) {
       if (m < 0) return UsageError("show", "--table needs a name");
       table = value;
     } else if ((m = MatchOption(args, &i, "--top", &value)) != 0) {
-      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), top);
+      const auto [end, ec] =
+          std::from_chars(value.data(), value.data() + value.size(), options.top);
       if (m < 0 || ec != std::errc() || end != value.data() + value.size()) {
         return UsageError("show", "--top needs a number");
       }
@@ -230,8 +307,12 @@ int ShowCommand(const Args& args) {
       return UsageError("show", "more than one file given");
     }
   }
+  if (options.legend && table.empty() && file.empty()) {
+    std::cout << Legend({});
+    return kExitOk;
+  }
   if (table.empty() == file.empty()) return UsageError("show", "give either a FILE or --table");
-  return table.empty() ? ShowFile(file, top) : ShowTable(db_path, table, top);
+  return table.empty() ? ShowFile(file, options) : ShowTable(db_path, table, options);
 }
 
 }  // namespace vocs::cli

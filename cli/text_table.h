@@ -13,6 +13,12 @@ namespace vocs::cli {
 // (CJK), 0 for combining marks and controls, 1 for the rest.
 int DisplayWidth(std::string_view utf8);
 
+// The text with every control character written out, so that text from a
+// corpus cannot drive the terminal (ESC sequences that set the title, clear
+// the screen, change colours): a TAB becomes a space, other C0 controls and
+// DEL become "\x1B"-style escapes, C1 controls "\u009B"-style ones.
+std::string EscapeControls(std::string_view utf8);
+
 // The text cut to at most `width` display columns, "…" marking a cut.
 std::string TruncateToWidth(const std::string& utf8, int width);
 

@@ -94,22 +94,29 @@ std::string Statement::ColumnBytes(int column) const {
 
 bool Statement::ReadOnly() const { return sqlite3_stmt_readonly(stmt_) != 0; }
 
-bool Database::Open(const std::string& path) {
+bool Database::Open(const std::string& path, OpenMode mode) {
   path_ = path;
+  int flags = SQLITE_OPEN_READWRITE;
+  if (mode == OpenMode::kCreate) flags |= SQLITE_OPEN_CREATE;
+  if (mode == OpenMode::kReadOnly) flags = SQLITE_OPEN_READONLY;
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                 nullptr);
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     error_ = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    if ((rc & 0xFF) == SQLITE_CANTOPEN && mode != OpenMode::kCreate) {
+      error_ = "there is no such database file";
+    }
     sqlite3_close(db);
     return false;
   }
   db_ = db;
   sqlite3_extended_result_codes(db_, 1);
-  // Another process may hold the file briefly (a reader, the sqlite3 shell).
-  sqlite3_busy_timeout(db_, 5000);
+  // Other runs write the same file; their transactions are kept short.
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   // Opening does not touch the file; make sure it is a database now.
-  if (!Execute("PRAGMA schema_version")) {
+  bool ok = Execute("PRAGMA schema_version");
+  if (ok && mode != OpenMode::kReadOnly) ok = Execute("PRAGMA journal_mode=WAL");
+  if (!ok) {
     sqlite3_close(db_);
     db_ = nullptr;
     return false;
@@ -161,6 +168,10 @@ bool Database::TableExists(std::string_view name) {
   stmt.BindText(1, name);
   bool row = false;
   return stmt.Step(&row) && row;
+}
+
+void Database::Interrupt() {
+  if (db_ != nullptr) sqlite3_interrupt(db_);
 }
 
 int64_t Database::changes() const { return sqlite3_changes64(db_); }

@@ -72,9 +72,20 @@ class Statement {
 
 class Database {
  public:
-  // Opens the file, creating it when missing. False with error() set when
-  // it cannot be opened.
-  bool Open(const std::string& path);
+  enum class OpenMode {
+    kCreate,    // read and write; the file is made when missing
+    kExisting,  // read and write; a missing file is an error
+    kReadOnly,  // read only; a missing file is an error
+  };
+
+  // How long a statement waits for another connection's write to end.
+  static constexpr int kBusyTimeoutMs = 120000;
+
+  // Opens the file. A writable database is switched to write-ahead logging,
+  // so that readers never block a writer and writers wait only for each
+  // other's (short) transactions. False with error() set when it cannot be
+  // opened.
+  bool Open(const std::string& path, OpenMode mode = OpenMode::kCreate);
   Database() = default;
   ~Database();
   Database(const Database&) = delete;
@@ -91,6 +102,8 @@ class Database {
   bool Execute(const char* sql);
 
   bool TableExists(std::string_view name);
+  // Aborts the statement running on the connection, from any thread.
+  void Interrupt();
   int64_t changes() const;
 
   // Records the current SQLite message (after a failed call).

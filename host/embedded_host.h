@@ -1,37 +1,45 @@
 // EmbeddedHost: a record database on SQLite behind the module's
 // HostInterface.
 //
-// Queries (runStatement, flag 0) are single read-only SQL statements, given in
-// GBK; anything that could change the database or the connection (INSERT,
-// DELETE, UPDATE, DROP, ATTACH, PRAGMA, BEGIN, ...) is refused with id -1.
-// An opened query is counted once when it is opened (the handle's count) and
-// then read by record index, in any order and as often as asked: the cursor
-// steps forward and starts over when an earlier record is asked for, so no
-// result is held in memory. readField hands every value over as GBK (text
-// converted from UTF-8, "?" for a character GBK cannot hold; blobs as raw
-// bytes; numbers as their text; NULL as empty).
+// Text crosses this boundary in GB18030 (text_codec.h): the module's code
+// page for every GBK character, four bytes for every other one, so no
+// character is lost on the way in and results convert back to the same UTF-8.
 //
-// Module statements (flag 1) are those of host_statement.h: they create,
-// drop, load, re-declare and index result tables, which the catalogue
-// (host_catalog.h) describes. A statement either takes full effect or none:
-// each runs in one transaction. A success gives a handle id above 0; a
-// refusal gives id -1 and leaves the reason in last_error().
+// Queries (runStatement, flag 0) are single read-only SQL statements; anything
+// that could change the database or the connection (INSERT, DELETE, UPDATE,
+// DROP, ATTACH, PRAGMA, BEGIN, ...) is refused with id -1. An opened query is
+// counted once when it is opened (the handle's count) and then read by record
+// index, in any order and as often as asked: the cursor steps forward and
+// starts over when an earlier record is asked for, so no result is held in
+// memory. readField hands every value over as GB18030 (text converted from
+// UTF-8, U+FFFD for a malformed sequence, counted; blobs as raw bytes;
+// numbers as their text; NULL as empty).
+//
+// Module statements (flag 1) are those of host_statement.h; they build result
+// tables, which the catalogue (host_catalog.h) describes. A table is replaced
+// only when its new content is complete, and by one writer at a time
+// (result_tables.h). A success gives a handle id above 0; a refusal gives id
+// -1 and leaves the reason in last_error().
 //
 // convertText cuts a text into words (word_segmenter.h) joined by "/". The
-// input is GBK or UTF-8: told apart by LooksLikeUtf8(), or fixed with
-// set_input_encoding. The result is GBK.
+// input encoding is set with set_input_encoding (by default told apart by
+// LooksLikeUtf8()); the result is GB18030.
 //
 // Codes: slots that return a code give 0 for success, VOCS_E_BAD_ARGUMENT for
 // a bad handle, field, record or name (the reason in last_error()), and
 // VOCS_HOST_BUFFER_TOO_SMALL with the size needed when the destination is too
-// small.
+// small. Once Interrupt() was called every slot refuses.
 //
 // Ownership and threads: the server owns the host and keeps it alive while
 // the module may call it. Every slot takes one lock, so commands on several
-// threads are served one call at a time.
+// threads are served one call at a time. What the host tells about a command
+// (last_error, TakeReport) is kept per thread: each thread hears about its
+// own commands.
 #ifndef VOCS_HOST_EMBEDDED_HOST_H_
 #define VOCS_HOST_EMBEDDED_HOST_H_
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -40,41 +48,73 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "host/database.h"
 #include "host/host_catalog.h"
 #include "host/host_statement.h"
+#include "host/result_tables.h"
+#include "host/table_lock.h"
 #include "host/text_codec.h"
 #include "host/word_segmenter.h"
 #include "vocs/host_interface.h"
 
 namespace vocs::host {
 
+// What the host saw of the commands of one thread since its last report.
+struct HostReport {
+  std::vector<FinishedTable> tables;  // result tables that took their place
+  std::vector<int64_t> query_records;  // the record count of each opened query
+  int64_t replaced_characters = 0;     // characters that could not be kept
+};
+
 class EmbeddedHost final : public HostInterface {
  public:
-  // Opens (creating when missing) the database file and its catalogue. Null
-  // with *error set when that fails.
-  static std::unique_ptr<EmbeddedHost> Open(const std::string& path, std::string* error);
+  // Opens the database file (made when missing only with kCreate), its
+  // catalogue and its lock file, and abandons the unfinished tables of runs
+  // that are gone. Null with *error set when that fails.
+  static std::unique_ptr<EmbeddedHost> Open(const std::string& path, std::string* error,
+                                            Database::OpenMode mode = Database::OpenMode::kCreate);
 
+  // Abandons every unfinished table.
   ~EmbeddedHost();
   EmbeddedHost(const EmbeddedHost&) = delete;
   EmbeddedHost& operator=(const EmbeddedHost&) = delete;
 
   void set_input_encoding(TextEncoding encoding);
+  // Who this host's runs are, in messages to other runs that find a table
+  // busy (default: "process <pid>").
+  void set_owner(std::string owner);
 
   // Observers for progress displays, called with the lock held: the record
   // read (1-based) and the query's record count, each time readField moves to
-  // another record; the number of texts converted so far.
+  // another record; the number of texts converted so far; the steps of result
+  // tables.
   void set_record_observer(std::function<void(int64_t record, int64_t count)> observer);
   void set_conversion_observer(std::function<void(int64_t conversions)> observer);
+  void set_table_observer(TableObserver observer);
 
-  // Why the last refused call was refused (UTF-8); empty when none was.
+  // Makes every slot refuse from now on and aborts the SQL statement that
+  // is running, so that the module's command stops soon. Any thread may call
+  // it, at any time.
+  void Interrupt();
+  bool interrupted() const { return interrupted_.load(); }
+
+  // Abandons the unfinished result tables of the calling thread (after a
+  // command failed); the tables they were to replace stay as they were.
+  void AbandonTables();
+  // Abandons every unfinished result table, waiting at most `patience` for a
+  // command that is inside the host. False when the host stayed busy; the
+  // next host to open the database removes them then.
+  bool AbandonAllTables(std::chrono::milliseconds patience);
+
+  // Why the last refused call of the calling thread was refused (UTF-8);
+  // empty when none was.
   std::string last_error() const;
   void clear_last_error();
-
-  // The result table the last successful CREATE TABLE made (UTF-8 name, raw
-  // path); empty when none.
-  std::string last_created_table() const;
+  // What the host saw of the calling thread's commands since the last call.
+  HostReport TakeReport();
 
   // Number of open query and statement handles (for tests and leak checks).
   size_t open_handles() const;
@@ -95,6 +135,10 @@ class EmbeddedHost final : public HostInterface {
 
  private:
   struct Cursor;
+  struct ThreadState {
+    std::string last_error;
+    HostReport report;
+  };
 
   EmbeddedHost();
 
@@ -102,35 +146,34 @@ class EmbeddedHost final : public HostInterface {
   static int Authorize(void* self, int action, const char* a, const char* b, const char* c,
                        const char* d);
 
+  ThreadState& Current();
   int32_t Refuse(int32_t code, std::string message);
-  bool TableNameFromModule(const char* gbk, std::string* utf8);
+  bool RefuseInterrupted(int32_t* code);
+  bool TableNameFromModule(const char* text, std::string* utf8);
   void ResetCursors();
   int32_t NextId();
 
-  int32_t OpenQuery(std::string_view gbk_text, ResultHandle* handle);
-  int32_t RunModuleStatement(std::string_view gbk_text, ResultHandle* handle);
-  bool CreateTable(const HostStatement& statement, std::string* error);
-  bool DropTable(const HostStatement& statement, std::string* error);
-  bool BulkLoad(const HostStatement& statement, int64_t* rows, std::string* error);
-  bool AlterColumn(const HostStatement& statement, std::string* error);
-  bool IndexTable(const HostStatement& statement, std::string* error);
-  bool FindResultTable(const std::string& name, CatalogTable* table, std::string* error);
+  int32_t OpenQuery(std::string_view text, ResultHandle* handle);
+  int32_t RunModuleStatement(std::string_view text, ResultHandle* handle);
+  bool FindResultTable(const char* module_name, CatalogTable* table);
 
   Cursor* FindCursor(const ResultHandle& handle);
   bool MoveTo(Cursor* cursor, int32_t record);
 
-  mutable std::mutex mutex_;
+  mutable std::timed_mutex mutex_;
+  std::atomic<bool> interrupted_{false};
   Database db_;
   HostCatalog catalog_{&db_};
+  std::unique_ptr<TableLockFile> locks_;
   TextCodec codec_;
   WordSegmenter segmenter_;
+  std::unique_ptr<ResultTables> tables_;
   TextEncoding input_encoding_ = TextEncoding::kDetect;
   bool authorizing_query_ = false;
   std::map<int32_t, std::unique_ptr<Cursor>> cursors_;
   std::set<int32_t> statement_ids_;
   int32_t last_id_ = 0;
-  std::string last_error_;
-  std::string last_created_table_;
+  std::map<std::thread::id, ThreadState> threads_;
   int64_t conversions_ = 0;
   std::function<void(int64_t, int64_t)> record_observer_;
   std::function<void(int64_t)> conversion_observer_;

@@ -51,7 +51,12 @@ bool HostCatalog::EnsureSchema() {
       "  alias TEXT NOT NULL,"
       "  display_name TEXT NOT NULL,"
       "  attribute TEXT NOT NULL DEFAULT '',"
-      "  UNIQUE (table_name, position));");
+      "  UNIQUE (table_name, position));"
+      "CREATE TABLE IF NOT EXISTS vocs_builds ("
+      "  target TEXT PRIMARY KEY COLLATE NOCASE,"
+      "  shadow TEXT NOT NULL,"
+      "  owner TEXT NOT NULL,"
+      "  started TEXT NOT NULL);");
 }
 
 bool HostCatalog::Find(std::string_view table, CatalogTable* out, bool* found) {
@@ -148,11 +153,76 @@ bool HostCatalog::FindColumn(int64_t id, CatalogColumn* out, bool* found) {
   return true;
 }
 
+bool HostCatalog::Rename(std::string_view from, std::string_view to) {
+  for (const char* sql : {"UPDATE vocs_tables SET name = ?2 WHERE name = ?1",
+                          "UPDATE vocs_columns SET table_name = ?2 WHERE table_name = ?1"}) {
+    Statement stmt;
+    if (!db_->Prepare(sql, &stmt)) return false;
+    stmt.BindText(1, from);
+    stmt.BindText(2, to);
+    if (!stmt.Run()) return false;
+  }
+  return true;
+}
+
+bool HostCatalog::InsertBuild(const CatalogBuild& build) {
+  Statement stmt;
+  if (!db_->Prepare("INSERT OR REPLACE INTO vocs_builds (target, shadow, owner, started) "
+                    "VALUES (?1, ?2, ?3, ?4)",
+                    &stmt)) {
+    return false;
+  }
+  stmt.BindText(1, build.target);
+  stmt.BindText(2, build.shadow);
+  stmt.BindText(3, build.owner);
+  stmt.BindText(4, build.started);
+  return stmt.Run();
+}
+
+bool HostCatalog::FindBuild(std::string_view target, CatalogBuild* out, bool* found) {
+  *found = false;
+  Statement stmt;
+  if (!db_->Prepare("SELECT target, shadow, owner, started FROM vocs_builds WHERE target = ?1",
+                    &stmt)) {
+    return false;
+  }
+  stmt.BindText(1, target);
+  bool row = false;
+  if (!stmt.Step(&row)) return false;
+  if (row) {
+    *out = CatalogBuild{stmt.ColumnBytes(0), stmt.ColumnBytes(1), stmt.ColumnBytes(2),
+                        stmt.ColumnBytes(3)};
+    *found = true;
+  }
+  return true;
+}
+
+bool HostCatalog::RemoveBuild(std::string_view target) {
+  Statement stmt;
+  if (!db_->Prepare("DELETE FROM vocs_builds WHERE target = ?1", &stmt)) return false;
+  stmt.BindText(1, target);
+  return stmt.Run();
+}
+
+bool HostCatalog::ListBuilds(std::vector<CatalogBuild>* out) {
+  Statement stmt;
+  if (!db_->Prepare("SELECT target, shadow, owner, started FROM vocs_builds", &stmt)) {
+    return false;
+  }
+  for (bool row = true;;) {
+    if (!stmt.Step(&row)) return false;
+    if (!row) return true;
+    out->push_back(CatalogBuild{stmt.ColumnBytes(0), stmt.ColumnBytes(1), stmt.ColumnBytes(2),
+                                stmt.ColumnBytes(3)});
+  }
+}
+
 bool HostCatalog::IsReservedName(std::string_view name) {
   const auto equals = [&](std::string_view reserved) {
     return name.size() == reserved.size() && StartsWithIgnoreCase(name, reserved);
   };
-  return StartsWithIgnoreCase(name, "sqlite_") || equals("vocs_tables") || equals("vocs_columns");
+  return StartsWithIgnoreCase(name, "sqlite_") || StartsWithIgnoreCase(name, "vocs_build_") ||
+         equals("vocs_tables") || equals("vocs_columns") || equals("vocs_builds");
 }
 
 }  // namespace vocs::host

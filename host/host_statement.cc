@@ -34,7 +34,7 @@ struct Token {
   size_t offset = 0;
 };
 
-// Cuts GBK statement text into tokens. A GBK lead byte and its trail byte are
+// Cuts GB18030 statement text into tokens. A lead byte and its trail byte are
 // one name character and never examined as punctuation.
 class Lexer {
  public:
@@ -100,7 +100,7 @@ class Lexer {
   std::string Show(const Token& token) {
     if (token.kind == Token::Kind::kEnd) return "the end of the statement";
     std::string utf8;
-    codec_->DecodeGbk(token.text).toUTF8String(utf8);
+    codec_->DecodeGb18030(token.text).toUTF8String(utf8);
     if (token.kind == Token::Kind::kString) return "'" + utf8 + "'";
     if (token.kind == Token::Kind::kQuoted) return "\"" + utf8 + "\"";
     return "\"" + utf8 + "\"";
@@ -230,7 +230,7 @@ class Parser {
 
   bool Utf8Of(std::string_view what, std::string* out) {
     size_t bad = 0;
-    if (!codec_->GbkToUtf8(token_.text, out, &bad)) {
+    if (!codec_->Gb18030ToUtf8(token_.text, out, &bad)) {
       *error_ = std::string(what) + " at byte " + std::to_string(token_.offset) +
                 " is not GBK text (byte " + std::to_string(token_.offset + bad) + ")";
       return false;
@@ -372,6 +372,15 @@ bool ParseHostStatement(std::string_view text, TextCodec* codec, HostStatement* 
   *out = HostStatement();
   Parser parser(text, codec, error);
   return parser.Parse(out);
+}
+
+bool SameName(std::string_view a, std::string_view b) { return EqualsIgnoreAsciiCase(a, b); }
+
+std::string_view TrimSpace(std::string_view text) {
+  const char* kSpace = " \t\r\n";
+  const size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
 }
 
 bool IsValidName(std::string_view name) {

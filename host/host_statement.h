@@ -1,7 +1,7 @@
 // HostStatement: the statements the module sends to build a result table, and
 // their parser.
 //
-// The language (keywords in any letter case, GBK text):
+// The language (keywords in any letter case, GB18030 text):
 //
 //   CREATE TABLE t PATH 'path' (c TYPE[(n)] [aliasname 'a'] [displayname 'd'], ...)
 //   DROP TABLE t
@@ -16,9 +16,10 @@
 // a name can never carry SQL. Quoted texts ('...') may hold '' for a quote.
 //
 // Names and quoted texts are converted to UTF-8. The PATH text and the bulk
-// load file name are file-system bytes, kept as they are; the module does not
-// escape them, so the PATH text ends at the first "'" followed by "(" and the
-// file name at the last double quote of the statement.
+// load file name are paths in the module's code page, kept as they are (the
+// host converts them when it opens a file); the module does not escape them,
+// so the PATH text ends at the first "'" followed by "(" and the file name at
+// the last double quote of the statement.
 //
 // The parser is a plain function, safe on any thread.
 #ifndef VOCS_HOST_HOST_STATEMENT_H_
@@ -66,6 +67,13 @@ bool ParseHostStatement(std::string_view text, TextCodec* codec, HostStatement* 
 // True when `name` (UTF-8) is made only of name characters and fits
 // kMaxNameLength; the CLI checks table names it is given with it.
 bool IsValidName(std::string_view name);
+
+// Names are equal without regard to the case of ASCII letters, as SQLite
+// compares identifiers.
+bool SameName(std::string_view a, std::string_view b);
+
+// `text` without leading and trailing spaces, TABs, CRs and LFs.
+std::string_view TrimSpace(std::string_view text);
 
 }  // namespace vocs::host
 

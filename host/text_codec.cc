@@ -1,8 +1,11 @@
 #include "host/text_codec.h"
 
-#include <stdexcept>
+#include <errno.h>
+#include <iconv.h>
 
-#include <unicode/ucnv_err.h>
+#include <stdexcept>
+#include <algorithm>
+#include <utility>
 
 namespace vocs::host {
 
@@ -37,13 +40,32 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
   return n;
 }
 
-UConverter* OpenGbk() {
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open("GBK", &status);
-  if (U_FAILURE(status) || converter == nullptr) {
-    throw std::runtime_error("ICU has no GBK converter");
+constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+bool IsAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
-  return converter;
+  return true;
+}
+
+// `utf8` with every malformed sequence replaced by U+FFFD, one per byte that
+// starts no well-formed sequence.
+std::string SanitizeUtf8(std::string_view utf8, int64_t* replaced) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t n = Utf8SequenceLength(utf8, i);
+    if (n == 0) {
+      out += kUtf8Replacement;
+      if (replaced != nullptr) ++*replaced;
+      ++i;
+    } else {
+      out.append(utf8.substr(i, n));
+      i += n;
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -73,104 +95,121 @@ std::string_view StripUtf8Bom(std::string_view text) {
   return text;
 }
 
-TextCodec::TextCodec() : strict_(OpenGbk()), lenient_(OpenGbk()) {
-  UErrorCode status = U_ZERO_ERROR;
-  ucnv_setToUCallBack(strict_, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-  ucnv_setFromUCallBack(strict_, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-  ucnv_setToUCallBack(lenient_, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr,
-                      &status);
-  ucnv_setFromUCallBack(lenient_, UCNV_FROM_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr,
-                        &status);
-  ucnv_setSubstChars(lenient_, "?", 1, &status);
-  if (U_FAILURE(status)) {
-    ucnv_close(strict_);
-    ucnv_close(lenient_);
-    throw std::runtime_error("cannot configure the GBK converter");
-  }
-}
-
-TextCodec::~TextCodec() {
-  ucnv_close(strict_);
-  ucnv_close(lenient_);
-}
-
-bool TextCodec::GbkToUtf8(std::string_view gbk, std::string* utf8, size_t* error_offset) {
-  utf8->clear();
-  if (gbk.empty()) return true;
-  ucnv_resetToUnicode(strict_);
-  std::u16string units(gbk.size() + 1, u'\0');
-  const char* source = gbk.data();
-  UChar* target = units.data();
-  UErrorCode status = U_ZERO_ERROR;
-  ucnv_toUnicode(strict_, &target, units.data() + units.size(), &source, gbk.data() + gbk.size(),
-                 nullptr, /*flush=*/true, &status);
-  if (U_FAILURE(status)) {
-    if (error_offset != nullptr) {
-      // The source pointer stands after the offending bytes; step back over
-      // what the converter kept as the bad sequence.
-      int8_t bad_length = 8;
-      char bad[8];
-      UErrorCode ignored = U_ZERO_ERROR;
-      ucnv_getInvalidChars(strict_, bad, &bad_length, &ignored);
-      const size_t consumed = static_cast<size_t>(source - gbk.data());
-      *error_offset = consumed >= static_cast<size_t>(bad_length)
-                          ? consumed - static_cast<size_t>(bad_length)
-                          : 0;
+// One iconv direction. Convert stops at the first sequence it cannot take
+// and tells how far it got, so that callers either fail there or replace it
+// and go on.
+class TextCodec::Converter {
+ public:
+  Converter(const char* to, const char* from) : descriptor_(iconv_open(to, from)) {
+    if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {
+      throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
     }
-    return false;
   }
-  icu::UnicodeString(units.data(), static_cast<int32_t>(target - units.data())).toUTF8String(*utf8);
-  return true;
+  ~Converter() { iconv_close(descriptor_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Appends the conversion of `in` to *out. Returns the number of bytes of
+  // `in` converted: all of them, or the offset of the first sequence that
+  // does not convert (or is cut off at the end).
+  size_t Convert(std::string_view in, std::string* out) {
+    iconv(descriptor_, nullptr, nullptr, nullptr, nullptr);
+    char* source = const_cast<char*>(in.data());
+    size_t source_left = in.size();
+    while (source_left > 0) {
+      char buffer[4096];
+      char* target = buffer;
+      size_t target_left = sizeof buffer;
+      const size_t result = iconv(descriptor_, &source, &source_left, &target, &target_left);
+      out->append(buffer, static_cast<size_t>(target - buffer));
+      if (result == static_cast<size_t>(-1) && errno != E2BIG) break;
+    }
+    return in.size() - source_left;
+  }
+
+ private:
+  iconv_t descriptor_;
+};
+
+TextCodec::TextCodec()
+    : to_utf8_(std::make_unique<Converter>("UTF-8", "GB18030")),
+      from_utf8_(std::make_unique<Converter>("GB18030", "UTF-8")) {}
+
+TextCodec::~TextCodec() = default;
+
+bool TextCodec::Gb18030ToUtf8(std::string_view gb18030, std::string* utf8, size_t* error_offset) {
+  utf8->clear();
+  if (IsAscii(gb18030)) {
+    utf8->assign(gb18030);
+    return true;
+  }
+  const size_t done = to_utf8_->Convert(gb18030, utf8);
+  if (done == gb18030.size()) return true;
+  if (error_offset != nullptr) *error_offset = done;
+  return false;
 }
 
-bool TextCodec::Utf8ToGbk(std::string_view utf8, std::string* gbk) {
-  if (!IsValidUtf8(utf8)) return false;
-  return EncodeGbk(DecodeUtf8(utf8), gbk);
+bool TextCodec::Utf8ToGb18030(std::string_view utf8, std::string* gb18030) {
+  gb18030->clear();
+  if (IsAscii(utf8)) {
+    gb18030->assign(utf8);
+    return true;
+  }
+  return IsValidUtf8(utf8) && from_utf8_->Convert(utf8, gb18030) == utf8.size();
 }
 
-std::string TextCodec::Utf8ToGbkSubstituting(std::string_view utf8) {
+std::string TextCodec::Utf8ToGb18030Replacing(std::string_view utf8, int64_t* replaced) {
   std::string out;
-  if (utf8.empty()) return out;
-  // Malformed UTF-8 decodes to U+FFFD, which GBK cannot hold: it becomes "?"
-  // like any other such character.
-  const icu::UnicodeString text = DecodeUtf8(utf8);
-  ucnv_resetFromUnicode(lenient_);
-  out.resize(static_cast<size_t>(text.length()) * 2 + 8);
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t n = ucnv_fromUChars(lenient_, out.data(), static_cast<int32_t>(out.size()),
-                                    text.getBuffer(), text.length(), &status);
-  out.resize(U_SUCCESS(status) ? static_cast<size_t>(n) : 0);
+  if (IsAscii(utf8)) return std::string(utf8);
+  const std::string valid = SanitizeUtf8(utf8, replaced);
+  std::string_view rest = valid;
+  while (!rest.empty()) {
+    const size_t done = from_utf8_->Convert(rest, &out);
+    if (done == rest.size()) break;
+    // A character without a GB18030 code: one whole UTF-8 sequence.
+    out += kGb18030Replacement;
+    if (replaced != nullptr) ++*replaced;
+    rest.remove_prefix(done + std::max<size_t>(1, Utf8SequenceLength(rest, done)));
+  }
   return out;
 }
 
-icu::UnicodeString TextCodec::DecodeGbk(std::string_view gbk) {
-  icu::UnicodeString text;
-  if (gbk.empty()) return text;
-  ucnv_resetToUnicode(lenient_);
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t capacity = static_cast<int32_t>(gbk.size()) + 1;
-  UChar* buffer = text.getBuffer(capacity);
-  const int32_t n = ucnv_toUChars(lenient_, buffer, capacity, gbk.data(),
-                                  static_cast<int32_t>(gbk.size()), &status);
-  text.releaseBuffer(U_SUCCESS(status) ? n : 0);
-  return text;
+std::string TextCodec::Gb18030ToUtf8Replacing(std::string_view gb18030, int64_t* replaced) {
+  std::string out;
+  if (IsAscii(gb18030)) return std::string(gb18030);
+  while (!gb18030.empty()) {
+    const size_t done = to_utf8_->Convert(gb18030, &out);
+    if (done == gb18030.size()) break;
+    out += kUtf8Replacement;
+    if (replaced != nullptr) ++*replaced;
+    gb18030.remove_prefix(done + 1);
+  }
+  return out;
 }
 
-icu::UnicodeString TextCodec::DecodeUtf8(std::string_view utf8) {
+std::string TextCodec::Shown(std::string_view gb18030, size_t max_characters) {
+  icu::UnicodeString text = DecodeGb18030(gb18030);
+  if (static_cast<size_t>(text.countChar32()) > max_characters) {
+    text.truncate(text.moveIndex32(0, static_cast<int32_t>(max_characters)));
+    text.append(icu::UnicodeString(u"..."));
+  }
+  std::string utf8;
+  text.toUTF8String(utf8);
+  return utf8;
+}
+
+icu::UnicodeString TextCodec::DecodeGb18030(std::string_view gb18030, int64_t* replaced) {
+  const std::string utf8 = Gb18030ToUtf8Replacing(gb18030, replaced);
   return icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
 }
 
-bool TextCodec::EncodeGbk(const icu::UnicodeString& text, std::string* gbk) {
-  gbk->clear();
-  if (text.isEmpty()) return true;
-  ucnv_resetFromUnicode(strict_);
-  gbk->resize(static_cast<size_t>(text.length()) * 2 + 8);
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t n = ucnv_fromUChars(strict_, gbk->data(), static_cast<int32_t>(gbk->size()),
-                                    text.getBuffer(), text.length(), &status);
-  if (U_FAILURE(status)) return false;
-  gbk->resize(static_cast<size_t>(n));
-  return true;
+icu::UnicodeString TextCodec::DecodeUtf8(std::string_view utf8, int64_t* replaced) {
+  if (!IsValidUtf8(utf8)) {
+    const std::string valid = SanitizeUtf8(utf8, replaced);
+    return icu::UnicodeString::fromUTF8(
+        icu::StringPiece(valid.data(), static_cast<int32_t>(valid.size())));
+  }
+  return icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
 }
 
 }  // namespace vocs::host

@@ -1,23 +1,28 @@
-// TextCodec: conversion between code page 936 (GBK) and UTF-8, through ICU.
+// TextCodec: conversion between the module's code page and UTF-8.
 //
 // The embedded host is the encoding boundary of the system: SQLite holds UTF-8,
-// the module works in GBK. Strict conversions refuse any input that does not
-// decode or any character GBK cannot hold, so that a bad byte is reported
-// instead of silently stored; the substituting conversion is for values the
-// host must hand over whatever they contain (a stored text read back by the
-// module), and writes "?" for a character GBK cannot hold.
+// the module works in code page 936. The host speaks GB18030 to it: GBK for
+// every GBK character, and four bytes for every other Unicode character, so
+// that no character is lost on the way in and every result converts back to
+// the same UTF-8. Strict conversions refuse any input that does not decode, so
+// that a bad byte is reported instead of silently stored; the replacing
+// conversions are for values the host must hand over whatever they contain
+// (a stored text read back by the module, a file being segmented): each
+// sequence that does not convert becomes U+FFFD and is counted.
 //
-// GBK here is ICU's "GBK" table (windows-936-2000: GB2312, the GBK extension
-// and 0x80 for the euro sign).
+// The conversions use the C library's iconv, the same tables the module's
+// platform layer uses for file names, so a path the host writes into a
+// statement names the file the module opens.
 //
-// Threads: an object keeps ICU converter state; use one object per thread.
+// Threads: an object keeps converter state; use one object per thread.
 #ifndef VOCS_HOST_TEXT_CODEC_H_
 #define VOCS_HOST_TEXT_CODEC_H_
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include <unicode/ucnv.h>
 #include <unicode/unistr.h>
 
 namespace vocs::host {
@@ -37,6 +42,9 @@ bool LooksLikeUtf8(std::string_view text);
 // Removes a leading UTF-8 byte order mark, if any.
 std::string_view StripUtf8Bom(std::string_view text);
 
+// The GB18030 bytes of U+FFFD, which stands for what could not be converted.
+inline constexpr std::string_view kGb18030Replacement = "\x84\x31\xA4\x37";
+
 class TextCodec {
  public:
   TextCodec();
@@ -44,28 +52,31 @@ class TextCodec {
   TextCodec(const TextCodec&) = delete;
   TextCodec& operator=(const TextCodec&) = delete;
 
-  // Strict GBK -> UTF-8. False (and *utf8 unspecified) when a byte sequence is
-  // not GBK; *error_offset then tells the byte where decoding stopped.
-  bool GbkToUtf8(std::string_view gbk, std::string* utf8, size_t* error_offset = nullptr);
-  // Strict UTF-8 -> GBK. False when the input is not UTF-8 or holds a
-  // character GBK cannot hold.
-  bool Utf8ToGbk(std::string_view utf8, std::string* gbk);
-  // UTF-8 -> GBK, "?" for every character GBK cannot hold and for every
-  // malformed UTF-8 sequence. Never fails.
-  std::string Utf8ToGbkSubstituting(std::string_view utf8);
+  // Strict GB18030 -> UTF-8. False (and *utf8 unspecified) when a byte
+  // sequence does not decode; *error_offset then tells the byte where.
+  bool Gb18030ToUtf8(std::string_view gb18030, std::string* utf8,
+                     size_t* error_offset = nullptr);
+  // Strict UTF-8 -> GB18030. False when the input is not UTF-8 or holds a
+  // character without a GB18030 code (a few private-use characters).
+  bool Utf8ToGb18030(std::string_view utf8, std::string* gb18030);
 
-  // Lenient decodings into UTF-16 for the segmenter: bytes that do not decode
-  // become U+FFFD.
-  icu::UnicodeString DecodeGbk(std::string_view gbk);
-  static icu::UnicodeString DecodeUtf8(std::string_view utf8);
+  // The replacing forms: every sequence that does not convert becomes
+  // U+FFFD; *replaced (when given) grows by the number of replacements.
+  std::string Utf8ToGb18030Replacing(std::string_view utf8, int64_t* replaced = nullptr);
+  std::string Gb18030ToUtf8Replacing(std::string_view gb18030, int64_t* replaced = nullptr);
 
-  // Strict encoding of UTF-16 text into GBK; false when a character has no
-  // GBK form.
-  bool EncodeGbk(const icu::UnicodeString& text, std::string* gbk);
+  // A GB18030 text for a message: UTF-8, replacing, at most about
+  // `max_characters` characters ("..." marks a cut).
+  std::string Shown(std::string_view gb18030, size_t max_characters = 160);
+
+  // Decodings into UTF-16 for the segmenter, replacing as above.
+  icu::UnicodeString DecodeGb18030(std::string_view gb18030, int64_t* replaced = nullptr);
+  static icu::UnicodeString DecodeUtf8(std::string_view utf8, int64_t* replaced = nullptr);
 
  private:
-  UConverter* strict_ = nullptr;   // both directions stop at the first error
-  UConverter* lenient_ = nullptr;  // to Unicode: U+FFFD; from Unicode: "?"
+  class Converter;
+  std::unique_ptr<Converter> to_utf8_;
+  std::unique_ptr<Converter> from_utf8_;
 };
 
 }  // namespace vocs::host

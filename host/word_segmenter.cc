@@ -7,6 +7,19 @@
 
 namespace vocs::host {
 
+TextEncoding ResolveEncoding(std::string_view text, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kDetect:
+      return LooksLikeUtf8(text) ? TextEncoding::kUtf8 : TextEncoding::kGb18030;
+    case TextEncoding::kUtf8WhenValid:
+      return IsValidUtf8(StripUtf8Bom(text)) ? TextEncoding::kUtf8 : TextEncoding::kGb18030;
+    case TextEncoding::kGb18030:
+    case TextEncoding::kUtf8:
+      break;
+  }
+  return encoding;
+}
+
 WordSegmenter::WordSegmenter() {
   UErrorCode status = U_ZERO_ERROR;
   iterator_.reset(icu::BreakIterator::createWordInstance(icu::Locale::getChinese(), status));
@@ -18,11 +31,9 @@ WordSegmenter::WordSegmenter() {
 WordSegmenter::~WordSegmenter() = default;
 
 std::vector<std::string> WordSegmenter::Words(std::string_view text, TextEncoding encoding) {
-  if (encoding == TextEncoding::kDetect) {
-    encoding = LooksLikeUtf8(text) ? TextEncoding::kUtf8 : TextEncoding::kGbk;
-  }
-  const icu::UnicodeString unicode =
-      encoding == TextEncoding::kUtf8 ? TextCodec::DecodeUtf8(text) : codec_.DecodeGbk(text);
+  const icu::UnicodeString unicode = ResolveEncoding(text, encoding) == TextEncoding::kUtf8
+                                         ? TextCodec::DecodeUtf8(StripUtf8Bom(text), &replaced_)
+                                         : codec_.DecodeGb18030(text, &replaced_);
   std::vector<std::string> words;
   iterator_->setText(unicode);
   int32_t start = iterator_->first();
@@ -31,7 +42,10 @@ std::vector<std::string> WordSegmenter::Words(std::string_view text, TextEncodin
     // Statuses below UBRK_WORD_NONE_LIMIT mark spaces, punctuation and
     // symbols.
     if (iterator_->getRuleStatus() < UBRK_WORD_NONE_LIMIT) continue;
-    AppendGbkPieces(unicode.tempSubStringBetween(start, end), &words);
+    std::string utf8;
+    unicode.tempSubStringBetween(start, end).toUTF8String(utf8);
+    std::string word = codec_.Utf8ToGb18030Replacing(utf8, &replaced_);
+    if (!word.empty()) words.push_back(std::move(word));
   }
   return words;
 }
@@ -43,32 +57,6 @@ std::string WordSegmenter::Convert(std::string_view text, TextEncoding encoding)
     out += word;
   }
   return out;
-}
-
-void WordSegmenter::AppendGbkPieces(const icu::UnicodeString& word,
-                                    std::vector<std::string>* words) {
-  std::string gbk;
-  if (codec_.EncodeGbk(word, &gbk)) {
-    if (!gbk.empty()) words->push_back(std::move(gbk));
-    return;
-  }
-  // Some character has no GBK form: encode character by character and cut the
-  // word at each one that fails.
-  std::string piece;
-  for (int32_t i = 0; i < word.length();) {
-    const int32_t next = word.moveIndex32(i, 1);
-    std::string one;
-    const icu::UnicodeString character = word.tempSubStringBetween(i, next);
-    if (character != icu::UnicodeString(static_cast<UChar32>(0xFFFD)) &&
-        codec_.EncodeGbk(character, &one)) {
-      piece += one;
-    } else if (!piece.empty()) {
-      words->push_back(std::move(piece));
-      piece.clear();
-    }
-    i = next;
-  }
-  if (!piece.empty()) words->push_back(std::move(piece));
 }
 
 }  // namespace vocs::host

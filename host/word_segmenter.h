@@ -4,17 +4,19 @@
 // instance, which uses ICU's dictionary for Han text and the Unicode rules for
 // everything else). A segment counts as a word when the iterator gives it a
 // word status (letters, numbers, kana, ideographs); spaces, punctuation and
-// symbols are dropped. The words are encoded as GBK and joined by "/", without
-// a "/" before the first or after the last.
+// symbols (emoji among them) are dropped. The words are encoded as GB18030 and
+// joined by "/", without a "/" before the first or after the last. Every
+// character keeps its form: characters outside GBK take their four-byte
+// GB18030 codes.
 //
-// A character GBK cannot hold (an emoji, a rare ideograph beyond GBK) is
-// dropped and separates the word around it: "a😀b" yields the words "a" and
-// "b". Bytes of the input that do not decode count as such characters too.
+// Bytes of the input that do not decode become U+FFFD, which is no word; they
+// are counted (replaced()).
 //
 // Threads: holds an ICU break iterator and a codec; one object per thread.
 #ifndef VOCS_HOST_WORD_SEGMENTER_H_
 #define VOCS_HOST_WORD_SEGMENTER_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,8 +30,9 @@
 namespace vocs::host {
 
 enum class TextEncoding {
-  kDetect,  // UTF-8 when LooksLikeUtf8(), else GBK
-  kGbk,
+  kDetect,         // UTF-8 when LooksLikeUtf8(), else GB18030: for short texts
+  kUtf8WhenValid,  // UTF-8 when IsValidUtf8(), else GB18030: for whole files
+  kGb18030,        // GB18030 (and so GBK)
   kUtf8,
 };
 
@@ -40,17 +43,23 @@ class WordSegmenter {
   WordSegmenter(const WordSegmenter&) = delete;
   WordSegmenter& operator=(const WordSegmenter&) = delete;
 
-  // The words of `text`, read in `encoding`, as GBK byte strings in order.
+  // The words of `text`, read in `encoding`, as GB18030 byte strings in order.
   std::vector<std::string> Words(std::string_view text, TextEncoding encoding);
-  // The words joined by "/" (GBK).
+  // The words joined by "/" (GB18030).
   std::string Convert(std::string_view text, TextEncoding encoding);
 
- private:
-  void AppendGbkPieces(const icu::UnicodeString& word, std::vector<std::string>* words);
+  // Characters of all inputs so far that did not decode.
+  int64_t replaced() const { return replaced_; }
 
+ private:
   std::unique_ptr<icu::BreakIterator> iterator_;
   TextCodec codec_;
+  int64_t replaced_ = 0;
 };
+
+// The encoding a text is read in: `encoding` itself, or the one its bytes
+// suggest for the two detecting choices.
+TextEncoding ResolveEncoding(std::string_view text, TextEncoding encoding);
 
 }  // namespace vocs::host
 

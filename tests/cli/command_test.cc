@@ -12,7 +12,7 @@
 namespace vocs::cli {
 namespace {
 
-using host::testing::Gbk;
+using host::testing::Gb18030;
 using testing::CommandHome;
 using testing::QueryDb;
 
@@ -69,7 +69,7 @@ TEST_F(CommandTest, ImportsFortuneTsvJsonLinesAndTextFiles) {
                             home_.db() + "\n");
   EXPECT_EQ(QueryDb(home_.db(), "SELECT * FROM poems"), "静夜思|李白|床前明月光;春晓|孟浩然|春眠不觉晓");
 
-  dir.Write("docs.tsv", Gbk("title\tbody\r\n明月\t春风;明月\r\n"));  // GBK input
+  dir.Write("docs.tsv", Gb18030("title\tbody\r\n明月\t春风;明月\r\n"));  // GBK input
   result = home_.Vocs({"import", "--db", home_.db(), "--table=docs", dir.Sub("docs.tsv")});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(QueryDb(home_.db(), "SELECT title, body FROM docs"), "明月|春风;明月");
@@ -80,7 +80,7 @@ TEST_F(CommandTest, ImportsFortuneTsvJsonLinesAndTextFiles) {
   EXPECT_EQ(QueryDb(home_.db(), "SELECT title, n, typeof(n), extra FROM j"),
             "t1|3|integer|null;t2|null|null|1.5000");
 
-  dir.Write("texts/b.txt", Gbk("乙文"));
+  dir.Write("texts/b.txt", Gb18030("乙文"));
   dir.Write("texts/a.txt", "甲文");
   dir.Write("texts/skip.md", "x");
   result = home_.Vocs({"import", "--db", home_.db(), "--table", "texts", dir.Sub("texts")});
@@ -131,7 +131,7 @@ TEST_F(CommandTest, ShowsResultFilesMostFrequentFirst) {
   const auto& dir = home_.dir();
   // A frequency-only result file: seven header names, two columns per row.
   const std::string file = dir.Write(
-      "words.txt", Gbk("词条名称\t词频\t出现行数\t最大值\t次小值\t最小值\t平均值\r\n"
+      "words.txt", Gb18030("词条名称\t词频\t出现行数\t最大值\t次小值\t最小值\t平均值\r\n"
                        "abcd\t3\r\n明月\t12\r\nzeta\t5\r\n"));
   auto result = home_.Vocs({"show", "--top", "2", file});
   ASSERT_EQ(result.exit_code, 0) << result.err;
@@ -140,7 +140,7 @@ TEST_F(CommandTest, ShowsResultFilesMostFrequentFirst) {
                                "明月        12\n"
                                "zeta         5\n");
   // A relative name is found in the module's home as well.
-  dir.Write("home/rel.txt", Gbk("词条名称\t词频\r\nabcd\t1\r\n"));
+  dir.Write("home/rel.txt", Gb18030("词条名称\t词频\r\nabcd\t1\r\n"));
   result = home_.Vocs({"show", "rel.txt"});
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.out.rfind(home_.home() + "/rel.txt: 1 rows by 词频", 0), 0u) << result.out;

@@ -104,12 +104,12 @@ TEST(CorpusReaderTest, DecodesUtf8AndGbk) {
   EXPECT_TRUE(DecodeInput("\xEF\xBB\xBF中文", host::TextEncoding::kDetect, "f", &codec, &out,
                           &error));
   EXPECT_EQ(out, "中文");
-  EXPECT_TRUE(DecodeInput(host::testing::Gbk("中文"), host::TextEncoding::kDetect, "f", &codec,
+  EXPECT_TRUE(DecodeInput(host::testing::Gb18030("中文"), host::TextEncoding::kDetect, "f", &codec,
                           &out, &error));
   EXPECT_EQ(out, "中文");
   EXPECT_FALSE(DecodeInput("a\x81\x7F", host::TextEncoding::kDetect, "f", &codec, &out, &error));
   EXPECT_EQ(error, "f is neither UTF-8 nor GBK text (byte 1)");
-  EXPECT_FALSE(DecodeInput(host::testing::Gbk("中文"), host::TextEncoding::kUtf8, "f", &codec,
+  EXPECT_FALSE(DecodeInput(host::testing::Gb18030("中文"), host::TextEncoding::kUtf8, "f", &codec,
                            &out, &error));
   EXPECT_EQ(error, "f is not UTF-8 text");
 }

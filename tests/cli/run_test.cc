@@ -23,7 +23,7 @@
 namespace vocs::cli {
 namespace {
 
-using host::testing::Gbk;
+using host::testing::Gb18030;
 using host::testing::Utf8;
 using testing::CommandHome;
 using testing::QueryDb;
@@ -60,7 +60,7 @@ std::vector<std::string> SplitAt(const std::string& text, char delimiter) {
 // The terms of one field, in GBK, in text order.
 std::vector<std::string> BodyTerms(const Doc& doc) {
   std::vector<std::string> terms;
-  for (const std::string& piece : SplitAt(Gbk(doc.body), ';')) {
+  for (const std::string& piece : SplitAt(Gb18030(doc.body), ';')) {
     if (IsTerm(piece)) terms.push_back(piece);
   }
   return terms;
@@ -68,7 +68,7 @@ std::vector<std::string> BodyTerms(const Doc& doc) {
 std::vector<std::string> TitleTerms(const Doc& doc) {
   host::WordSegmenter segmenter;
   std::vector<std::string> terms;
-  for (const std::string& word : segmenter.Words(Gbk(doc.title), host::TextEncoding::kGbk)) {
+  for (const std::string& word : segmenter.Words(Gb18030(doc.title), host::TextEncoding::kGb18030)) {
     if (IsTerm(word)) terms.push_back(word);
   }
   return terms;
@@ -259,7 +259,7 @@ TEST_F(RunTest, FromDirectoriesOfUtf8AndGbkFilesGiveOneResult) {
   };
   for (const auto& [name, text] : kFiles) {
     home_.dir().Write("utf8/" + name, text);
-    home_.dir().Write("gbk/" + name, Gbk(text));
+    home_.dir().Write("gbk/" + name, Gb18030(text));
   }
   std::string results[2];
   int i = 0;

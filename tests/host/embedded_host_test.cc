@@ -1,12 +1,16 @@
 // The embedded host's slots against a real database file, called the way the
-// module calls them (GBK texts, the -1107 protocol, handles by value).
+// module calls them (GB18030 texts, the -1107 protocol, handles by value).
 #include "host/embedded_host.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +21,7 @@
 namespace vocs::host {
 namespace {
 
-using testing::Gbk;
+using testing::Gb18030;
 
 constexpr const char* kFrequencyColumns =
     "(词条名称 CHAR(128) aliasname 'ItemName' displayname '词条名称', "
@@ -59,7 +63,7 @@ class EmbeddedHostTest : public ::testing::Test {
 
   ResultHandle Query(const std::string& utf8) {
     ResultHandle handle{-1, 0, 0};
-    host_->runStatement(Gbk(utf8).c_str(), 0, &handle);
+    host_->runStatement(Gb18030(utf8).c_str(), 0, &handle);
     return handle;
   }
 
@@ -83,7 +87,7 @@ class EmbeddedHostTest : public ::testing::Test {
 
   // Runs a module statement (UTF-8 here, GBK on the wire) as the table writer
   // does: success is an id above 0, followed by closeResult.
-  bool Execute(const std::string& utf8) { return ExecuteRaw(Gbk(utf8)); }
+  bool Execute(const std::string& utf8) { return ExecuteRaw(Gb18030(utf8)); }
   bool ExecuteRaw(const std::string& gbk) {
     ResultHandle handle{-1, 0, 0};
     host_->runStatement(gbk.c_str(), 1, &handle);
@@ -98,36 +102,68 @@ class EmbeddedHostTest : public ::testing::Test {
   }
 
   std::string WriteRecords(const std::string& name, const std::string& utf8) {
-    return dir_.Write(name, Gbk(utf8));
+    return dir_.Write(name, Gb18030(utf8));
+  }
+
+  // The module's whole sequence for a table: CREATE, one bulk load, INDEX.
+  bool BuildWords(const std::string& name, const std::string& records_utf8) {
+    return CreateWords(name) &&
+           Execute("bulkload table " + name + "\"" + WriteRecords("rec_" + name, records_utf8) +
+                   "\"") &&
+           Execute("INDEX " + name + " ALL");
+  }
+
+  // The tables of the database other than the catalogue, and the builds.
+  std::string Tables() {
+    return Dump("SELECT group_concat(name) FROM (SELECT name FROM sqlite_schema WHERE type = "
+                "'table' AND name NOT LIKE 'vocs\\_%' ESCAPE '\\' ORDER BY name)") +
+           " builds:" + Dump("SELECT count(*) FROM vocs_builds") + "+" +
+           Dump("SELECT count(*) FROM sqlite_schema WHERE name LIKE 'vocs\\_build\\_%' "
+                "ESCAPE '\\'");
   }
 
   testing::TempDir dir_;
   std::unique_ptr<EmbeddedHost> host_;
 };
 
-TEST_F(EmbeddedHostTest, QueryCountsRecordsAndDeliversGbk) {
+TEST_F(EmbeddedHostTest, QueryCountsRecordsAndDeliversGb18030) {
   const ResultHandle handle = Query("SELECT * FROM docs ORDER BY year");
   ASSERT_GT(handle.id, 0) << host_->last_error();
   EXPECT_EQ(handle.count, 3);
-  EXPECT_EQ(Read(handle, 0, 0), Gbk("春晓"));
-  EXPECT_EQ(Read(handle, 1, 1), Gbk("床前明月光，疑是地上霜。"));
+  EXPECT_EQ(Read(handle, 0, 0), Gb18030("春晓"));
+  EXPECT_EQ(Read(handle, 1, 1), Gb18030("床前明月光，疑是地上霜。"));
   EXPECT_EQ(Read(handle, 2, 2), "2009");
   EXPECT_EQ(Read(handle, 3, 1), "1.5");
   EXPECT_EQ(Read(handle, 4, 1), std::string("\x00\xFF\x41", 3));  // blob bytes as they are
   EXPECT_EQ(Read(handle, 5, 1), "");                              // NULL
-  EXPECT_EQ(Read(handle, 1, 2), "Hello ? world");  // no GBK form: "?"
+  EXPECT_EQ(Read(handle, 1, 2), "Hello \x94\x39\xFC\x36 world");  // four bytes beyond GBK
   // Records are read by index in any order and as often as asked.
-  EXPECT_EQ(Read(handle, 0, 0), Gbk("春晓"));
+  EXPECT_EQ(Read(handle, 0, 0), Gb18030("春晓"));
   EXPECT_EQ(Read(handle, 0, 2), "Spring");
-  EXPECT_EQ(Read(handle, 0, 1), Gbk("静夜思"));
+  EXPECT_EQ(Read(handle, 0, 1), Gb18030("静夜思"));
   EXPECT_EQ(host_->closeResult(handle), 0);
   EXPECT_EQ(host_->open_handles(), 0u);
+  EXPECT_EQ(host_->TakeReport().query_records, (std::vector<int64_t>{3}));
+}
+
+TEST_F(EmbeddedHostTest, MalformedStoredTextIsReplacedAndCounted) {
+  Sql("CREATE TABLE raw (t TEXT); INSERT INTO raw VALUES (CAST(x'41FF42C3' AS TEXT));"
+      "INSERT INTO raw VALUES ('Stra\u00dfe');");
+  const ResultHandle handle = Query("SELECT t FROM raw");
+  ASSERT_GT(handle.id, 0);
+  EXPECT_EQ(Read(handle, 0, 0), "A" + std::string(kGb18030Replacement) + "B" +
+                                    std::string(kGb18030Replacement));
+  EXPECT_EQ(Read(handle, 0, 1), "Stra\x81\x30\x89\x38" "e");
+  host_->closeResult(handle);
+  const HostReport report = host_->TakeReport();
+  EXPECT_EQ(report.replaced_characters, 2);
+  EXPECT_EQ(host_->TakeReport().replaced_characters, 0);  // taken
 }
 
 TEST_F(EmbeddedHostTest, ReadFieldAnswersBufferTooSmallWithTheSizeNeeded) {
   const ResultHandle handle = Query("SELECT title FROM docs WHERE year = 701");
   ASSERT_GT(handle.id, 0);
-  const std::string value = Gbk("静夜思");  // 6 bytes, needs 7 with the 0 byte
+  const std::string value = Gb18030("静夜思");  // 6 bytes, needs 7 with the 0 byte
   char buffer[16];
   const struct {
     int32_t offered;
@@ -163,7 +199,7 @@ TEST_F(EmbeddedHostTest, ResolveFieldFindsColumnsWithoutRegardToCase) {
   const ResultHandle zh = Query("SELECT * FROM zh");
   ASSERT_GT(zh.id, 0);
   EXPECT_EQ(zh.count, 0);
-  EXPECT_EQ(host_->resolveField(zh, Gbk("词条").c_str(), 0), 0);
+  EXPECT_EQ(host_->resolveField(zh, Gb18030("词条").c_str(), 0), 0);
   EXPECT_EQ(host_->resolveField(zh, "BODY", 0), 1);
   host_->closeResult(docs);
   host_->closeResult(zh);
@@ -200,7 +236,7 @@ TEST_F(EmbeddedHostTest, QueriesThatWouldWriteAreRefusedAndChangeNothing) {
         std::string("CREATE TABLE z (a)"), std::string("WITH d AS (DELETE FROM docs) SELECT 1"),
         std::string(""), std::string("SELEC nothing")}) {
     ResultHandle handle{5, 5, 5};
-    EXPECT_EQ(host_->runStatement(Gbk(sql).c_str(), 0, &handle), VOCS_E_QUERY_NOT_OPENED) << sql;
+    EXPECT_EQ(host_->runStatement(Gb18030(sql).c_str(), 0, &handle), VOCS_E_QUERY_NOT_OPENED) << sql;
     EXPECT_LT(handle.id, 0) << sql;
     EXPECT_EQ(handle.count, 0) << sql;
     EXPECT_FALSE(host_->last_error().empty()) << sql;
@@ -214,6 +250,7 @@ TEST_F(EmbeddedHostTest, QueriesThatWouldWriteAreRefusedAndChangeNothing) {
 
 TEST_F(EmbeddedHostTest, TableStatementsInTheModulesOrder) {
   ASSERT_TRUE(CreateWords()) << host_->last_error();
+  EXPECT_EQ(Tables(), "docs builds:1+1");  // the table takes its place at the end
   const std::string records = WriteRecords(
       "LOCAL_HS_DB/rec_1.tmp",
       "<REC>\r\n<词条名称>=明月\r\n<词频>=12\r\n<平均值>=0.5000\r\n"
@@ -233,7 +270,7 @@ TEST_F(EmbeddedHostTest, TableStatementsInTheModulesOrder) {
   for (int i = 0; i < 3; ++i) {
     const unsigned char* d = descriptors.data() + i * VOCS_FIELD_DESCRIPTOR_SIZE;
     const std::string name(reinterpret_cast<const char*>(d));
-    EXPECT_EQ(name, Gbk(kExpected[i].name));
+    EXPECT_EQ(name, Gb18030(kExpected[i].name));
     int32_t id = 0;
     int32_t length = 0;
     std::memcpy(&id, d + VOCS_FIELD_DESCRIPTOR_ID_OFFSET, 4);
@@ -250,6 +287,11 @@ TEST_F(EmbeddedHostTest, TableStatementsInTheModulesOrder) {
         << host_->last_error();
   }
   ASSERT_TRUE(Execute("INDEX words ALL")) << host_->last_error();
+  EXPECT_EQ(Tables(), "docs,words builds:0+0");
+  const HostReport report = host_->TakeReport();
+  ASSERT_EQ(report.tables.size(), 1u);
+  EXPECT_EQ(report.tables[0].name, "words");
+  EXPECT_EQ(report.tables[0].rows, 2);
 
   EXPECT_EQ(Dump("SELECT 词条名称, typeof(词频), 词频, typeof(平均值), 平均值 FROM words "
                  "ORDER BY rowid"),
@@ -264,7 +306,9 @@ TEST_F(EmbeddedHostTest, TableStatementsInTheModulesOrder) {
             "3");
   // A second INDEX statement finds its indexes there already.
   EXPECT_TRUE(Execute("INDEX words ALL"));
-  EXPECT_EQ(host_->last_created_table(), "words");
+  EXPECT_EQ(Dump("SELECT count(*) FROM sqlite_schema WHERE type = 'index' AND tbl_name = "
+                 "'words'"),
+            "3");
   EXPECT_EQ(host_->open_handles(), 0u);
 }
 
@@ -286,35 +330,140 @@ TEST_F(EmbeddedHostTest, FieldAnswersForUnknownTablesAndFields) {
   EXPECT_LT(host_->getFieldTypeText(987654, type, &size), 0);
 }
 
-TEST_F(EmbeddedHostTest, CreateFailsOverAnyTableAndDropReplacesOnlyResultTables) {
-  ASSERT_TRUE(CreateWords());
-  // The table writer's sequence for an existing table: CREATE fails, DROP,
-  // CREATE again.
-  EXPECT_FALSE(CreateWords());
-  EXPECT_EQ(host_->last_error().rfind("statement failed: a table \"words\" exists already", 0),
-            0u)
-      << host_->last_error();
-  EXPECT_TRUE(Execute("DROP TABLE words"));
-  EXPECT_EQ(Dump("SELECT count(*) FROM vocs_columns"), "0");
-  EXPECT_TRUE(CreateWords());
+TEST_F(EmbeddedHostTest, AResultTableIsReplacedOnlyWhenTheNewOneIsComplete) {
+  const std::string two = "<REC>\r\n<词条名称>=甲\r\n<词频>=1\r\n<REC>\r\n<词条名称>=乙\r\n<词频>=2\r\n";
+  ASSERT_TRUE(BuildWords("words", two)) << host_->last_error();
+  EXPECT_EQ(Dump("SELECT count(*) FROM words"), "2");
 
-  // An imported table is never dropped by a statement.
+  // A new build of words loads into its own table; readers see the old one
+  // until it is complete, and an abandoned build leaves nothing.
+  ASSERT_TRUE(CreateWords()) << host_->last_error();
+  ASSERT_TRUE(Execute("bulkload table words\"" +
+                      WriteRecords("rec_one", "<REC>\r\n<词条名称>=丙\r\n<词频>=3\r\n") + "\""));
+  EXPECT_EQ(host_->getFieldCount("words"), 3);  // described from the build
+  EXPECT_EQ(Dump("SELECT group_concat(词条名称) FROM (SELECT 词条名称 FROM words ORDER BY 词频)"), "甲,乙");
+  host_->AbandonTables();
+  EXPECT_EQ(Dump("SELECT group_concat(词条名称) FROM (SELECT 词条名称 FROM words ORDER BY 词频)"), "甲,乙");
+  EXPECT_EQ(Tables(), "docs,words builds:0+0");
+
+  // A complete build takes the old table's place, indexes and catalogue.
+  ASSERT_TRUE(BuildWords("words", "<REC>\r\n<词条名称>=丁\r\n<词频>=4\r\n"));
+  EXPECT_EQ(Dump("SELECT 词条名称, 词频 FROM words"), "丁|4");
+  EXPECT_EQ(Dump("SELECT count(*) FROM vocs_tables WHERE name = 'words'"), "1");
+  EXPECT_EQ(Dump("SELECT count(*) FROM vocs_columns WHERE table_name = 'words'"), "3");
+  EXPECT_EQ(Dump("SELECT count(*) FROM vocs_columns"), "3");
+  EXPECT_EQ(Dump("SELECT count(*) FROM sqlite_schema WHERE type = 'index' AND tbl_name = "
+                 "'words'"),
+            "3");
+  EXPECT_EQ(Tables(), "docs,words builds:0+0");
+
+  // An imported table is never replaced or dropped by a statement.
   const std::string docs = Dump("SELECT * FROM docs");
   EXPECT_FALSE(CreateWords("docs"));
+  EXPECT_NE(host_->last_error().find("a table \"docs\" exists and is not a result table"),
+            std::string::npos)
+      << host_->last_error();
   EXPECT_FALSE(Execute("DROP TABLE docs"));
   EXPECT_EQ(host_->last_error(),
             "statement failed: \"docs\" is not a result table (only tables made by CREATE TABLE "
             "statements are changed by statements): DROP TABLE docs");
   EXPECT_FALSE(Execute("DROP TABLE missing"));
   EXPECT_EQ(Dump("SELECT * FROM docs"), docs);
-  // Names SQLite and the catalogue keep.
+  // A result table can be dropped.
+  EXPECT_TRUE(Execute("DROP TABLE words")) << host_->last_error();
+  EXPECT_EQ(Dump("SELECT count(*) FROM vocs_columns"), "0");
+  // Names SQLite, the catalogue and the builds keep.
   EXPECT_FALSE(CreateWords("sqlite_x"));
   EXPECT_FALSE(CreateWords("vocs_columns"));
+  EXPECT_FALSE(CreateWords("vocs_build_x"));
   EXPECT_FALSE(Execute("CREATE TABLE t PATH 'p' (a CHAR, A INTEGER)"));
+  EXPECT_EQ(Tables(), "docs builds:0+0");
+}
+
+TEST_F(EmbeddedHostTest, ASecondWriterOfATableIsRefusedWithTheNameOfTheFirst) {
+  // Another host on the same database stands for another process.
+  std::string error;
+  std::unique_ptr<EmbeddedHost> other = EmbeddedHost::Open(dir_.Sub("test.db"), &error);
+  ASSERT_NE(other, nullptr) << error;
+  other->set_owner("the other run");
+  host_->set_owner("the first run");
+  ASSERT_TRUE(CreateWords());
+  const std::string create = "CREATE TABLE words PATH '/p/words' " + std::string(kFrequencyColumns);
+  ResultHandle handle{-1, 0, 0};
+  other->runStatement(Gb18030(create).c_str(), 1, &handle);
+  EXPECT_LT(handle.id, 0);
+  EXPECT_NE(other->last_error().find("the table \"words\" is being written by another run (the "
+                                     "first run, since "),
+            std::string::npos)
+      << other->last_error();
+  other->runStatement("DROP TABLE words", 1, &handle);
+  EXPECT_LT(handle.id, 0);
+  EXPECT_NE(other->last_error().find("is being written by another run (the first run"),
+            std::string::npos);
+
+  // Another thread of the same host is refused as well.
+  std::string thread_error;
+  std::thread([&] {
+    EXPECT_FALSE(CreateWords());
+    thread_error = host_->last_error();
+  }).join();
+  EXPECT_NE(thread_error.find("is being written by another statement of this process"),
+            std::string::npos)
+      << thread_error;
+  EXPECT_EQ(host_->last_error(), "");  // each thread hears of its own statements
+
+  // Once the first run is done, the second may write.
+  ASSERT_TRUE(Execute("INDEX words ALL"));
+  other->runStatement(Gb18030(create).c_str(), 1, &handle);
+  EXPECT_GT(handle.id, 0) << other->last_error();
+  other->closeResult(handle);
+}
+
+TEST_F(EmbeddedHostTest, TheBuildsOfARunThatDiedAreRemovedByTheNextHost) {
+  const pid_t child = fork();
+  if (child == 0) {
+    std::string error;
+    std::unique_ptr<EmbeddedHost> dying = EmbeddedHost::Open(dir_.Sub("test.db"), &error);
+    const std::string create = "CREATE TABLE words PATH '/p/words' " + std::string(kFrequencyColumns);
+    ResultHandle handle{-1, 0, 0};
+    if (dying != nullptr) dying->runStatement(Gb18030(create).c_str(), 1, &handle);
+    _exit(handle.id > 0 ? 0 : 1);  // no clean-up: as if killed
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Tables(), "docs builds:1+1");
+  std::string error;
+  std::unique_ptr<EmbeddedHost> next = EmbeddedHost::Open(dir_.Sub("test.db"), &error);
+  ASSERT_NE(next, nullptr) << error;
+  EXPECT_EQ(Tables(), "docs builds:0+0");
+  // While a run lives, its build stays.
+  ASSERT_TRUE(CreateWords());
+  next = EmbeddedHost::Open(dir_.Sub("test.db"), &error);
+  ASSERT_NE(next, nullptr) << error;
+  EXPECT_EQ(Tables(), "docs builds:1+1");
+}
+
+TEST_F(EmbeddedHostTest, AnInterruptedHostRefusesEverySlot) {
+  const ResultHandle handle = Query("SELECT title FROM docs");
+  ASSERT_GT(handle.id, 0);
+  ASSERT_TRUE(CreateWords());
+  host_->Interrupt();
+  char buffer[64];
+  int32_t length = sizeof buffer;
+  EXPECT_LT(host_->readField(handle, 0, 0, buffer, &length, 0, 0), 0);
+  EXPECT_EQ(host_->last_error(), "interrupted");
+  length = sizeof buffer;
+  EXPECT_LT(host_->convertText("abc", buffer, &length), 0);
+  EXPECT_FALSE(Execute("INDEX words ALL"));
+  EXPECT_TRUE(host_->AbandonAllTables(std::chrono::milliseconds(100)));
+  EXPECT_EQ(Tables(), "docs builds:0+0");
 }
 
 TEST_F(EmbeddedHostTest, BulkLoadOfAFileIsAllOrNothing) {
+  // Into a finished result table: each file in one transaction.
   ASSERT_TRUE(CreateWords());
+  ASSERT_TRUE(Execute("INDEX words ALL"));
   const std::string good = "<REC>\r\n<词条名称>=甲\r\n<词频>=1\r\n";
   const struct {
     std::string contents;
@@ -334,8 +483,8 @@ TEST_F(EmbeddedHostTest, BulkLoadOfAFileIsAllOrNothing) {
     EXPECT_NE(host_->last_error().find("nothing of " + file + " was loaded"), std::string::npos);
     EXPECT_EQ(Dump("SELECT count(*) FROM words"), "0") << c.contents;
   }
-  // Bytes that are not GBK in a value.
-  const std::string bad = dir_.Write("rec_bad", Gbk("<REC>\r\n<词条名称>=") + "\x81\x7F\r\n");
+  // Bytes that are not GB18030 in a value.
+  const std::string bad = dir_.Write("rec_bad", Gb18030("<REC>\r\n<词条名称>=") + "\x81\x7F\r\n");
   EXPECT_FALSE(Execute("bulkload table words\"" + bad + "\""));
   EXPECT_FALSE(Execute("bulkload table words\"" + dir_.Sub("missing") + "\""));
   EXPECT_FALSE(Execute("bulkload table docs\"" + WriteRecords("rec_docs", good) + "\""));
@@ -344,6 +493,28 @@ TEST_F(EmbeddedHostTest, BulkLoadOfAFileIsAllOrNothing) {
   EXPECT_EQ(Dump("SELECT count(*) FROM docs"), "3");
   // An empty file loads no record and succeeds.
   EXPECT_TRUE(Execute("bulkload table words\"" + dir_.Write("empty", "") + "\""));
+}
+
+TEST_F(EmbeddedHostTest, ABuildCommitsInStepsAndAFailedOneLeavesNothing) {
+  std::string records;
+  for (int i = 0; i < ResultTables::kRowsPerCommit * 2 + 5; ++i) {
+    records += "<REC>\r\n<词条名称>=t" + std::to_string(i) + "\r\n<词频>=1\r\n";
+  }
+  std::vector<int64_t> loading;
+  host_->set_table_observer([&](TableEvent event, const std::string& table, int64_t rows) {
+    if (event == TableEvent::kLoading && table == "words") loading.push_back(rows);
+  });
+  ASSERT_TRUE(CreateWords());
+  ASSERT_TRUE(Execute("bulkload table words\"" + WriteRecords("rec_big", records) + "\""));
+  EXPECT_EQ(loading, (std::vector<int64_t>{0, ResultTables::kRowsPerCommit,
+                                           2 * ResultTables::kRowsPerCommit}));
+  // A later file of the same build fails after the first was committed: the
+  // build is abandoned whole.
+  EXPECT_FALSE(Execute("bulkload table words\"" +
+                       WriteRecords("rec_bad", "<REC>\r\n<词频>=x\r\n") + "\""));
+  EXPECT_NE(host_->last_error().find("loading "), std::string::npos) << host_->last_error();
+  host_->AbandonTables();
+  EXPECT_EQ(Tables(), "docs builds:0+0");
 }
 
 TEST_F(EmbeddedHostTest, TableNamesCannotReachSqlAsCode) {
@@ -365,25 +536,27 @@ TEST_F(EmbeddedHostTest, TableNamesCannotReachSqlAsCode) {
   EXPECT_EQ(Dump("SELECT count(*) FROM docs"), "3");
   // Unusual but valid names are quoted, not refused.
   EXPECT_TRUE(Execute("CREATE TABLE select.v-1 PATH '/p' (from CHAR)")) << host_->last_error();
+  EXPECT_TRUE(Execute("INDEX select.v-1 ALL")) << host_->last_error();
   EXPECT_EQ(Dump("SELECT count(*) FROM \"select.v-1\""), "0");
 }
 
 TEST_F(EmbeddedHostTest, StatementsWhileAQueryIsOpen) {
-  ASSERT_TRUE(CreateWords("old"));
+  const std::string one = "<REC>\r\n<词条名称>=甲\r\n<词频>=1\r\n";
+  ASSERT_TRUE(BuildWords("old", one));
   const ResultHandle handle = Query("SELECT title FROM docs ORDER BY year");
   ASSERT_GT(handle.id, 0);
-  EXPECT_EQ(Read(handle, 0, 0), Gbk("春晓"));
+  EXPECT_EQ(Read(handle, 0, 0), Gb18030("春晓"));
   // The table writer replaces its table while the job's query is still open.
+  EXPECT_TRUE(BuildWords("old", one)) << host_->last_error();
   EXPECT_TRUE(Execute("DROP TABLE old")) << host_->last_error();
-  EXPECT_TRUE(CreateWords("old"));
-  EXPECT_EQ(Read(handle, 0, 1), Gbk("静夜思"));
+  EXPECT_EQ(Read(handle, 0, 1), Gb18030("静夜思"));
   EXPECT_EQ(Read(handle, 0, 2), "Spring");
   host_->closeResult(handle);
 }
 
 TEST_F(EmbeddedHostTest, ConvertTextRespectsTheDestinationSize) {
-  const std::string source = Gbk("今天天气很好");
-  const std::string expected = Gbk("今天/天气/很好");  // 14 bytes
+  const std::string source = Gb18030("今天天气很好");
+  const std::string expected = Gb18030("今天/天气/很好");  // 14 bytes
   int64_t conversions = 0;
   host_->set_conversion_observer([&](int64_t n) { conversions = n; });
   char out[32];
@@ -395,15 +568,22 @@ TEST_F(EmbeddedHostTest, ConvertTextRespectsTheDestinationSize) {
   length = 15;
   EXPECT_EQ(host_->convertText(source.c_str(), out, &length), 0);
   EXPECT_EQ(std::string(out), expected);
-  // UTF-8 input gives the same GBK words; a fixed setting is honoured.
+  // UTF-8 input gives the same words; a fixed setting is honoured.
   length = sizeof out;
   EXPECT_EQ(host_->convertText("今天天气很好", out, &length), 0);
   EXPECT_EQ(std::string(out), expected);
-  host_->set_input_encoding(TextEncoding::kGbk);
+  host_->set_input_encoding(TextEncoding::kGb18030);
   length = sizeof out;
   EXPECT_EQ(host_->convertText(source.c_str(), out, &length), 0);
   EXPECT_EQ(std::string(out), expected);
   EXPECT_EQ(conversions, 4);
+  // Characters beyond GBK keep their four-byte forms; bytes that do not
+  // decode are counted.
+  host_->TakeReport();
+  length = sizeof out;
+  EXPECT_EQ(host_->convertText("Stra\x81\x30\x89\x38" "e \x81", out, &length), 0);
+  EXPECT_EQ(std::string(out), "Stra\x81\x30\x89\x38" "e");
+  EXPECT_EQ(host_->TakeReport().replaced_characters, 1);
 }
 
 TEST_F(EmbeddedHostTest, RecordObserverSeesTheRecordsRead) {
@@ -427,6 +607,9 @@ TEST(EmbeddedHostOpenTest, ReportsAFileThatIsNoDatabase) {
   EXPECT_EQ(EmbeddedHost::Open(path, &error), nullptr);
   EXPECT_NE(error.find("cannot open the database " + path), std::string::npos) << error;
   EXPECT_EQ(EmbeddedHost::Open(dir.Sub("missing/dir/x.db"), &error), nullptr);
+  // Only asked for, a database is made.
+  EXPECT_EQ(EmbeddedHost::Open(dir.Sub("x.db"), &error, Database::OpenMode::kExisting), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(dir.Sub("x.db")));
 }
 
 }  // namespace

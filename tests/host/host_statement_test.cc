@@ -11,7 +11,7 @@
 namespace vocs::host {
 namespace {
 
-using testing::Gbk;
+using testing::Gb18030;
 
 // A parsed statement as a short string.
 std::string Dump(const HostStatement& s) {
@@ -34,7 +34,7 @@ std::string Parse(const std::string& utf8) {
   TextCodec codec;
   HostStatement statement;
   std::string error;
-  if (!ParseHostStatement(Gbk(utf8), &codec, &statement, &error)) return "error: " + error;
+  if (!ParseHostStatement(Gb18030(utf8), &codec, &statement, &error)) return "error: " + error;
   return Dump(statement);
 }
 

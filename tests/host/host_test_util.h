@@ -55,17 +55,17 @@ inline std::string ReadWholeFile(const std::string& path) {
 }
 
 // UTF-8 -> GBK for test inputs; fails the test when the text has no GBK form.
-inline std::string Gbk(const std::string& utf8) {
+inline std::string Gb18030(const std::string& utf8) {
   TextCodec codec;
   std::string gbk;
-  EXPECT_TRUE(codec.Utf8ToGbk(utf8, &gbk)) << utf8;
+  EXPECT_TRUE(codec.Utf8ToGb18030(utf8, &gbk)) << utf8;
   return gbk;
 }
 
 inline std::string Utf8(const std::string& gbk) {
   TextCodec codec;
   std::string utf8;
-  EXPECT_TRUE(codec.GbkToUtf8(gbk, &utf8));
+  EXPECT_TRUE(codec.Gb18030ToUtf8(gbk, &utf8));
   return utf8;
 }
 

@@ -1,5 +1,6 @@
-// The codec and the segmenter: GBK bytes as the module expects them, encoding
-// detection, and the word split of known sentences.
+// The codec and the segmenter: GB18030 bytes as the module expects them
+// (GBK for GBK characters, four bytes beyond), encoding detection, and the
+// word split of known sentences.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,41 +13,56 @@
 namespace vocs::host {
 namespace {
 
-using testing::Gbk;
+using testing::Gb18030;
 
-TEST(TextCodecTest, ColumnNamesHaveTheirKnownGbkBytes) {
+TEST(TextCodecTest, TextsHaveTheirKnownBytes) {
   const struct {
     const char* utf8;
-    const char* gbk;
+    const char* gb18030;
   } kCases[] = {
-      {"词条名称", "\xB4\xCA\xCC\xF5\xC3\xFB\xB3\xC6"},
+      {"词条名称", "\xB4\xCA\xCC\xF5\xC3\xFB\xB3\xC6"},  // GBK: two bytes each
       {"词频", "\xB4\xCA\xC6\xB5"},
       {"共现频率", "\xB9\xB2\xCF\xD6\xC6\xB5\xC2\xCA"},
       {"支持度1", "\xD6\xA7\xB3\xD6\xB6\xC8\x31"},
-      {"€", "\x80"},
+      {"é", "\xA8\xA6"},
+      {"€", "\xA2\xE3"},
+      {"ß", "\x81\x30\x89\x38"},  // beyond GBK: four bytes
+      {"\u00a0", "\x81\x30\x84\x32"},
+      {"한", "\x83\x36\x84\x33"},
+      {"\U0001F600", "\x94\x39\xFC\x36"},
+      {"\U00020000", "\x95\x32\x82\x36"},
   };
   TextCodec codec;
   for (const auto& c : kCases) {
-    std::string gbk;
-    ASSERT_TRUE(codec.Utf8ToGbk(c.utf8, &gbk)) << c.utf8;
-    EXPECT_EQ(gbk, c.gbk) << c.utf8;
+    std::string bytes;
+    ASSERT_TRUE(codec.Utf8ToGb18030(c.utf8, &bytes)) << c.utf8;
+    EXPECT_EQ(bytes, c.gb18030) << c.utf8;
     std::string back;
-    ASSERT_TRUE(codec.GbkToUtf8(gbk, &back));
+    ASSERT_TRUE(codec.Gb18030ToUtf8(bytes, &back));
     EXPECT_EQ(back, c.utf8);
   }
 }
 
-TEST(TextCodecTest, StrictConversionsRefuseWhatDoesNotConvert) {
+TEST(TextCodecTest, StrictConversionsRefuseAndReplacingOnesCount) {
   TextCodec codec;
   std::string out;
   size_t offset = 99;
-  EXPECT_FALSE(codec.GbkToUtf8("ab\xB4", &out, &offset));  // lead byte at the end
+  EXPECT_FALSE(codec.Gb18030ToUtf8("ab\xB4", &out, &offset));  // lead byte at the end
   EXPECT_EQ(offset, 2u);
-  EXPECT_FALSE(codec.GbkToUtf8("\x81\x7F", &out));  // 0x7F is no trail byte
-  EXPECT_FALSE(codec.Utf8ToGbk("a\xF0\x9F\x98\x80", &out));  // emoji: no GBK form
-  EXPECT_FALSE(codec.Utf8ToGbk("\xC3", &out));               // truncated UTF-8
-  EXPECT_EQ(codec.Utf8ToGbkSubstituting("x\xF0\x9F\x98\x80y"), "x?y");
-  EXPECT_EQ(codec.Utf8ToGbkSubstituting("\xE4\xB8\xAD\xFF"), "\xD6\xD0?");
+  EXPECT_FALSE(codec.Gb18030ToUtf8("\x81\x7F", &out));  // 0x7F is no trail byte
+  EXPECT_FALSE(codec.Gb18030ToUtf8("\x94\x39\xFC", &out));  // four bytes cut short
+  EXPECT_FALSE(codec.Utf8ToGb18030("\xC3", &out));            // truncated UTF-8
+  EXPECT_FALSE(codec.Utf8ToGb18030("\xEE\x9E\x8D", &out));    // a private-use character
+  int64_t replaced = 0;
+  EXPECT_EQ(codec.Utf8ToGb18030Replacing("x\xF0\x9F\x98\x80y", &replaced),
+            "x\x94\x39\xFC\x36y");
+  EXPECT_EQ(replaced, 0);
+  EXPECT_EQ(codec.Utf8ToGb18030Replacing("\xE4\xB8\xAD\xFF\xEE\x9E\x8D", &replaced),
+            "\xD6\xD0" + std::string(kGb18030Replacement) + std::string(kGb18030Replacement));
+  EXPECT_EQ(replaced, 2);
+  EXPECT_EQ(codec.Gb18030ToUtf8Replacing("a\x81 b", &replaced), "a\xEF\xBF\xBD b");
+  EXPECT_EQ(replaced, 3);
+  EXPECT_EQ(codec.Shown("\xD6\xD0\xCE\xC4", 1), "\xE4\xB8\xAD...");
 }
 
 TEST(TextCodecTest, DetectionTellsUtf8FromGbk) {
@@ -56,8 +72,8 @@ TEST(TextCodecTest, DetectionTellsUtf8FromGbk) {
   } kCases[] = {
       {"plain ascii", false},  // reads the same either way
       {"中文", true},
-      {Gbk("中文"), false},
-      {Gbk("没"), false},  // C3 BB: valid two-byte UTF-8 ("û") by accident
+      {Gb18030("中文"), false},
+      {Gb18030("没"), false},  // C3 BB: valid two-byte UTF-8 ("û") by accident
       {"caf\xC3\xA9", false},
       {"caf\xC3\xA9 中", true},
       {"\xE4\xB8", false},  // truncated
@@ -69,7 +85,7 @@ TEST(TextCodecTest, DetectionTellsUtf8FromGbk) {
   EXPECT_EQ(StripUtf8Bom("\xEF\xBB\xBFx"), "x");
 }
 
-std::string Split(const std::string& utf8_words) { return Gbk(utf8_words); }
+std::string Split(const std::string& utf8_words) { return Gb18030(utf8_words); }
 
 TEST(WordSegmenterTest, KnownSentencesSplitIntoDictionaryWords) {
   const struct {
@@ -85,29 +101,31 @@ TEST(WordSegmenterTest, KnownSentencesSplitIntoDictionaryWords) {
   for (const auto& c : kCases) {
     EXPECT_EQ(segmenter.Convert(c.sentence, TextEncoding::kUtf8), Split(c.words)) << c.sentence;
     // The module hands GBK; detection and the fixed setting agree.
-    EXPECT_EQ(segmenter.Convert(Gbk(c.sentence), TextEncoding::kGbk), Split(c.words));
-    EXPECT_EQ(segmenter.Convert(Gbk(c.sentence), TextEncoding::kDetect), Split(c.words));
+    EXPECT_EQ(segmenter.Convert(Gb18030(c.sentence), TextEncoding::kGb18030), Split(c.words));
+    EXPECT_EQ(segmenter.Convert(Gb18030(c.sentence), TextEncoding::kDetect), Split(c.words));
     EXPECT_EQ(segmenter.Convert(c.sentence, TextEncoding::kDetect), Split(c.words));
   }
 }
 
-TEST(WordSegmenterTest, CharactersWithoutGbkFormSeparateWords) {
+TEST(WordSegmenterTest, EveryCharacterKeepsItsForm) {
   WordSegmenter segmenter;
-  // The emoji is dropped and cuts "ab😀cd" in two; the rare ideograph U+20000
-  // (beyond GBK) likewise.
+  // Letters beyond GBK stay in their words (four-byte forms); an emoji is a
+  // symbol, which separates words like punctuation does.
+  EXPECT_EQ(segmenter.Convert("Stra\u00dfe fa\u00e7ade \ud55c\uad6d", TextEncoding::kUtf8),
+            "Stra\x81\x30\x89\x38" "e/fa\x81\x30\x8A\x34" "ade/" "\x83\x36\x84\x33\x82\x37\xF4\x30");
   EXPECT_EQ(segmenter.Convert("ab\xF0\x9F\x98\x80" "cd", TextEncoding::kUtf8), "ab/cd");
-  EXPECT_EQ(segmenter.Convert("中\xF0\xA0\x80\x80文", TextEncoding::kUtf8),
-            Gbk("中") + "/" + Gbk("文"));
-  // Bytes that are not GBK do not become words.
-  EXPECT_EQ(segmenter.Convert("abc \x81\x7F def", TextEncoding::kGbk), "abc/def");
+  EXPECT_EQ(segmenter.replaced(), 0);
+  // Bytes that do not decode do not become words, and are counted.
+  EXPECT_EQ(segmenter.Convert("abc \x81\x7F def", TextEncoding::kGb18030), "abc/def");
+  EXPECT_EQ(segmenter.replaced(), 1);
 }
 
 TEST(WordSegmenterTest, FixedEncodingOverridesDetection) {
   WordSegmenter segmenter;
   // GBK "没" alone is valid two-byte UTF-8; read as GBK it is one word.
-  EXPECT_EQ(segmenter.Convert(Gbk("没"), TextEncoding::kGbk), Gbk("没"));
-  EXPECT_EQ(segmenter.Convert(Gbk("没"), TextEncoding::kDetect), Gbk("没"));
-  EXPECT_NE(segmenter.Convert(Gbk("没"), TextEncoding::kUtf8), Gbk("没"));
+  EXPECT_EQ(segmenter.Convert(Gb18030("没"), TextEncoding::kGb18030), Gb18030("没"));
+  EXPECT_EQ(segmenter.Convert(Gb18030("没"), TextEncoding::kDetect), Gb18030("没"));
+  EXPECT_NE(segmenter.Convert(Gb18030("没"), TextEncoding::kUtf8), Gb18030("没"));
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+#include "cli/run_directory.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+
+namespace vocs::cli {
+
+namespace {
+
+constexpr const char* kPrefix = ".vocs-run-";
+
+}  // namespace
+
+std::unique_ptr<RunDirectory> RunDirectory::Make(const std::string& parent, std::string* error) {
+  namespace fs = std::filesystem;
+  static std::atomic<unsigned> sequence{0};
+  std::error_code ec;
+  const bool made_parent = fs::create_directories(parent, ec);
+  if (ec) {
+    *error = "cannot make the work directory " + parent + ": " + ec.message();
+    return nullptr;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = parent + "/" + kPrefix + std::to_string(::getpid()) + "-" +
+                             std::to_string(sequence.fetch_add(1));
+    if (::mkdir(path.c_str(), 0700) != 0) {
+      if (errno == EEXIST) continue;
+      *error = "cannot make a work directory in " + parent + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    const std::string lock = path + "/lock";
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      *error = "cannot lock the work directory " + path + ": " + std::strerror(errno);
+      if (fd >= 0) ::close(fd);
+      fs::remove_all(path, ec);
+      return nullptr;
+    }
+    return std::unique_ptr<RunDirectory>(new RunDirectory(parent, path, fd, made_parent));
+  }
+  *error = "cannot make a work directory in " + parent + ": every name is taken";
+  return nullptr;
+}
+
+RunDirectory::~RunDirectory() { Remove(); }
+
+void RunDirectory::Remove() {
+  if (removed_.exchange(true)) return;
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+  ::close(lock_fd_);  // after the removal: the directory stays claimed until it is gone
+  if (made_parent_) std::filesystem::remove(parent_, ec);  // only when empty
+}
+
+int SweepDeadRuns(const std::string& parent) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  int removed = 0;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(kPrefix, 0) != 0 || !it->is_directory(ec)) continue;
+    // A directory made moments ago may not hold its locked file yet.
+    const auto age = fs::file_time_type::clock::now() - it->last_write_time(ec);
+    if (ec || age < std::chrono::seconds(10)) continue;
+    const std::string lock = it->path().string() + "/lock";
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) continue;  // being made or being removed
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      std::error_code ignored;
+      fs::remove_all(it->path(), ignored);
+      ++removed;
+    }
+    ::close(fd);
+  }
+  return removed;
+}
+
+}  // namespace vocs::cli

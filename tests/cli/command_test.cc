@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,20 @@ TEST_F(CommandTest, EverySubcommandHasHelpAndTheVersionIsShown) {
   }
   const auto help = home_.Vocs({"--help"});
   EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("directory of the vocs executable"), std::string::npos);
+  EXPECT_NE(help.out.find("taken in the current directory"), std::string::npos);
+  // The statement language can be learnt from the command itself.
+  const auto run = home_.Vocs({"run", "--help"});
+  for (const char* part : {"NONE", "SEGASCOL, chars", "NORMAL", "MINFREQ=n", "TEMPPATH=dir",
+                           "\"'Spring'\"", "parentheses", "docs/statements.md", "Examples:"}) {
+    EXPECT_NE(run.out.find(part), std::string::npos) << part;
+  }
+  const auto legend = home_.Vocs({"show", "--legend"});
+  EXPECT_EQ(legend.exit_code, 0);
+  for (const char* part : {"次小值", "HypominValue  the term's smallest count among the records",
+                           "MinValue      the term's smallest count over all records: 0 unless",
+                           "Support1      the pair's count as a percentage of all pair"}) {
+    EXPECT_NE(legend.out.find(part), std::string::npos) << part << "\n" << legend.out;
+  }
   const auto version = home_.Vocs({"--version"});
   EXPECT_EQ(version.exit_code, 0);
   EXPECT_TRUE(version.out.rfind("vocs ", 0) == 0 && version.out.size() > 6 &&
@@ -121,7 +135,7 @@ TEST_F(CommandTest, ImportIsAllOrNothing) {
                 .exit_code,
             1);
   EXPECT_EQ(QueryDb(home_.db(), "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name"),
-            "t;vocs_columns;vocs_tables");
+            "t;vocs_builds;vocs_columns;vocs_tables");
   EXPECT_EQ(home_.Vocs({"import", "--db", home_.db(), "--table", "x", dir.Sub("none.txt")})
                 .exit_code,
             1);
@@ -139,13 +153,71 @@ TEST_F(CommandTest, ShowsResultFilesMostFrequentFirst) {
                                "词条名称  词频\n"
                                "明月        12\n"
                                "zeta         5\n");
-  // A relative name is found in the module's home as well.
-  dir.Write("home/rel.txt", Gb18030("词条名称\t词频\r\nabcd\t1\r\n"));
+  // A relative name is taken in the current directory, and only there.
+  dir.Write("work/rel.txt", Gb18030("词条名称\t词频\r\nabcd\t1\r\n"));
+  dir.Write("home/only-home.txt", Gb18030("词条名称\t词频\r\nabcd\t1\r\n"));
   result = home_.Vocs({"show", "rel.txt"});
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(result.out.rfind(home_.home() + "/rel.txt: 1 rows by 词频", 0), 0u) << result.out;
-  EXPECT_EQ(home_.Vocs({"show", "missing.txt"}).exit_code, 1);
+  EXPECT_EQ(result.out.rfind(home_.work() + "/rel.txt: 1 rows by 词频", 0), 0u) << result.out;
+  EXPECT_EQ(home_.Vocs({"show", "only-home.txt"}).exit_code, 1);
   EXPECT_EQ(home_.Vocs({"show", "--db", home_.db(), "--table", "t"}).exit_code, 3);
+  EXPECT_FALSE(std::filesystem::exists(home_.db()));  // show makes no database
+
+  // English names, and the legend of the columns shown.
+  result = home_.Vocs({"show", "--english", "--legend", file});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, file + ": 3 rows by Frequency\n"
+                               "ItemName  Frequency\n"
+                               "明月             12\n"
+                               "zeta              5\n"
+                               "abcd              3\n"
+                               "\n"
+                               "column    alias      meaning\n"
+                               "词条名称  ItemName   the term\n"
+                               "词频      Frequency  how often the term occurs, in all records "
+                               "together\n");
+}
+
+TEST_F(CommandTest, ShowNeverSendsTheCorpusControlCharactersToTheTerminal) {
+  const auto& dir = home_.dir();
+  dir.Write("t.tsv", "term\tn\n\x1B]0;owned\x07\x1B[2Jx\t1\nred \x1B[31mtext\x1B[m\t2\n");
+  ASSERT_EQ(home_.Vocs({"import", "--db", home_.db(), "--table", "t", dir.Sub("t.tsv")})
+                .exit_code,
+            0);
+  const auto result = home_.Vocs({"show", "--db", home_.db(), "--table", "t"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out.find('\x1B'), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find('\x07'), std::string::npos);
+  EXPECT_NE(result.out.find("\\x1B]0;owned\\x07\\x1B[2Jx"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("red \\x1B[31mtext\\x1B[m"), std::string::npos);
+}
+
+TEST_F(CommandTest, ImportTypesNumbersAndReadsAnyFileAskedForAsText) {
+  const auto& dir = home_.dir();
+  dir.Write("n.tsv", "id\tscore\tname\n1\t2.5\ta\n2\t3\tb\n");
+  ASSERT_EQ(home_.Vocs({"import", "--db", home_.db(), "--table", "n", dir.Sub("n.tsv")})
+                .exit_code,
+            0);
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT name FROM n WHERE id=1"), "a");
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT name FROM n WHERE score > 2.9"), "b");
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT typeof(id), typeof(score), typeof(name) FROM n LIMIT 1"),
+            "integer|real|text");
+
+  // Files without an extension, named by --format text or in a directory.
+  dir.Write("plain/README", "没有扩展名的文件");
+  dir.Write("plain/sub/NOTES", "第二个");
+  dir.Write("plain/.hidden", "x");
+  auto result = home_.Vocs({"import", "--db", home_.db(), "--table", "plain", "--format", "text",
+                            dir.Sub("plain")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT title, body FROM plain ORDER BY title"),
+            "NOTES|第二个;README|没有扩展名的文件");
+  // A mistyped database is made only by import.
+  EXPECT_EQ(home_.Vocs({"run", "--db", home_.dir().Sub("typo.db"),
+                        "STAT WORDFREQ AT body(NONE) TO TABLE=w WHERE SELECT * FROM plain"})
+                .exit_code,
+            3);
+  EXPECT_FALSE(std::filesystem::exists(home_.dir().Sub("typo.db")));
 }
 
 }  // namespace

@@ -63,9 +63,28 @@ TEST(CorpusReaderTest, FortuneEntriesBecomeTitleAuthorBody) {
 TEST(CorpusReaderTest, TsvNeedsTheHeadersColumnCount) {
   EXPECT_EQ(Records(ParseTsv, "title\tbody\r\na\tb c\r\n\r\nd\t\r\n"),
             (Lines{"title='a',body='b c'", "title='d',body=''"}));
+  // A bad line stops the file before any record of it is taken.
   EXPECT_EQ(Records(ParseTsv, "title\tbody\na\tb\nx\n"),
-            (Lines{"title='a',body='b'", "error: line 3: 1 values, the header names 2 columns"}));
+            (Lines{"error: line 3: 1 values, the header names 2 columns"}));
   EXPECT_EQ(Records(ParseTsv, ""), (Lines{"error: no header line"}));
+}
+
+TEST(CorpusReaderTest, TsvColumnsOfNumbersHoldNumbers) {
+  // id: integers (an empty value is NULL); score: integers and decimals, so
+  // reals; code: a leading zero keeps the column text; big: beyond 18 digits
+  // stays text; exp: no exponents.
+  EXPECT_EQ(Records(ParseTsv,
+                    "id\tscore\tcode\tbig\texp\n"
+                    "1\t2\t007\t1234567890123456789\t1e5\n"
+                    "-20\t-0.25\t12\t1\t2\n"
+                    "\t3.5\t\t\t\n"),
+            (Lines{"id=i:1,score=r:2.000000,code='007',big='1234567890123456789',exp='1e5'",
+                   "id=i:-20,score=r:-0.250000,code='12',big='1',exp='2'",
+                   "id=null,score=r:3.500000,code='',big='',exp=''"}));
+  EXPECT_EQ(Show(TypedValue(FieldValue::Kind::kInteger, "-0")), "i:0");
+  EXPECT_EQ(Show(TypedValue(FieldValue::Kind::kReal, "1.")), "'1.'");
+  EXPECT_EQ(Show(TypedValue(FieldValue::Kind::kInteger, "+1")), "'+1'");
+  EXPECT_EQ(Show(TypedValue(FieldValue::Kind::kText, "12")), "'12'");
 }
 
 TEST(CorpusReaderTest, JsonLinesKeepValueKinds) {
@@ -97,7 +116,7 @@ TEST(CorpusReaderTest, JsonLinesErrors) {
             (Lines{"error: line 1: nesting deeper than 200 at byte 206"}));
 }
 
-TEST(CorpusReaderTest, DecodesUtf8AndGbk) {
+TEST(CorpusReaderTest, DecodesUtf8AndGb18030) {
   host::TextCodec codec;
   std::string out;
   std::string error;
@@ -108,7 +127,9 @@ TEST(CorpusReaderTest, DecodesUtf8AndGbk) {
                           &out, &error));
   EXPECT_EQ(out, "中文");
   EXPECT_FALSE(DecodeInput("a\x81\x7F", host::TextEncoding::kDetect, "f", &codec, &out, &error));
-  EXPECT_EQ(error, "f is neither UTF-8 nor GBK text (byte 1)");
+  EXPECT_EQ(error, "f is neither UTF-8 nor GBK/GB18030 text (byte 1)");
+  EXPECT_FALSE(DecodeInput("\xFF\xFEx\0", host::TextEncoding::kDetect, "f", &codec, &out, &error));
+  EXPECT_EQ(error, "f is UTF-16 text; convert it to UTF-8");
   EXPECT_FALSE(DecodeInput(host::testing::Gb18030("中文"), host::TextEncoding::kUtf8, "f", &codec,
                            &out, &error));
   EXPECT_EQ(error, "f is not UTF-8 text");
@@ -139,32 +160,10 @@ TEST(StatementTextTest, SplitsStatementFiles) {
   EXPECT_EQ(StatementRequest("ab"), std::string("sql!\0ab\0", 8));
 }
 
-TEST(StatementTextTest, FindsTheOutputClause) {
-  const struct {
-    const char* statement;
-    bool found;
-    bool table;
-    const char* name;
-  } kCases[] = {
-      {"STAT WORDFREQ AT b(NORMAL) TO TABLE=words WHERE SELECT * FROM t", true, true, "words"},
-      {"stat wordfreq from a.txt to file = out.txt", true, false, "out.txt"},
-      {"STAT WORDFREQ FROM \"to\" TO FILE=\"my file.txt\"", true, false, "my file.txt"},
-      {"STAT WORDFREQ FROM x TO FILE='o.txt'", true, false, "o.txt"},
-      // An apostrophe before "/" starts a comment, as in the statement language.
-      {"STAT WORDFREQ FROM x TO FILE='/abs/o.txt'", false, false, ""},
-      {"STAT WORDFREQ FROM x // TO FILE=a\n TO TABLE=b", true, true, "b"},
-      {"STAT WORDFREQ FROM x", false, false, ""},
-  };
-  for (const auto& c : kCases) {
-    const OutputClause clause = FindOutputClause(c.statement);
-    EXPECT_EQ(clause.found, c.found) << c.statement;
-    EXPECT_EQ(clause.table, c.table) << c.statement;
-    EXPECT_EQ(clause.name, c.name) << c.statement;
-  }
-  EXPECT_EQ(ResolveOutputPath({true, true, "words"}, "/home"), "/home/LOCAL_HS_DB/words");
-  EXPECT_EQ(ResolveOutputPath({true, false, "o.txt"}, "/home"), "/home/o.txt");
-  EXPECT_EQ(ResolveOutputPath({true, true, "/db/t/"}, "/home"), "/db/t");
-  EXPECT_EQ(TableNameOfPath("/home/LOCAL_HS_DB/words"), "words");
+TEST(StatementTextTest, TableNamesAreTheLastComponent) {
+  EXPECT_EQ(TableNameOfPath("words"), "words");
+  EXPECT_EQ(TableNameOfPath("/db/LOCAL_HS_DB/words"), "words");
+  EXPECT_EQ(TableNameOfPath("sub/t/"), "t");
 }
 
 TEST(TextTableTest, AlignsWideCharacters) {
@@ -178,6 +177,12 @@ TEST(TextTableTest, AlignsWideCharacters) {
             "明月        12\n"
             "abcde        3\n"
             "x\n");
+}
+
+TEST(TextTableTest, ControlCharactersAreWrittenOut) {
+  EXPECT_EQ(EscapeControls("\x1B]0;title\x07\x1B[2J\x1B[31mred\tx\x7F"),
+            "\\x1B]0;title\\x07\\x1B[2J\\x1B[31mred x\\x7F");
+  EXPECT_EQ(EscapeControls("a\xC2\x9B" "1m b\xC2\xA0" "c 明月"), "a\\u009B1m b\xC2\xA0" "c 明月");
 }
 
 }  // namespace

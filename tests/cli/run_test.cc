@@ -192,6 +192,29 @@ class RunTest : public ::testing::Test {
     return QueryDb(home_.db(), "SELECT * FROM \"" + table + "\"");
   }
 
+  // Files a run may leave behind, in the directories runs write to: work and
+  // load directories, partial results, unfinished tables. "" when none.
+  std::string Leftovers() {
+    std::string found;
+    for (const std::string& directory : {home_.work(), home_.dir().path(), home_.home()}) {
+      for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".vocs", 0) == 0 || name.find(".vocs-") != std::string::npos) {
+          found += entry.path().string() + " ";
+        }
+      }
+    }
+    if (std::filesystem::exists(home_.db())) {
+      const std::string shadows =
+          QueryDb(home_.db(), "SELECT group_concat(name, ' ') FROM sqlite_schema WHERE type = "
+                              "'table' AND name LIKE 'vocs\\_build\\_%' ESCAPE '\\'");
+      if (shadows != "null") found += shadows;
+      const std::string builds = QueryDb(home_.db(), "SELECT count(*) FROM vocs_builds");
+      if (builds != "0" && builds.rfind("error", 0) != 0) found += " builds: " + builds;
+    }
+    return found;
+  }
+
   CommandHome home_;
 };
 
@@ -200,8 +223,7 @@ TEST_F(RunTest, WordFrequencyOfTwoFieldsIntoATable) {
       "STAT WORDFREQ AT title(NORMAL), body(SEGASCOL, ;) TO TABLE=freq WHERE SELECT * FROM docs");
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.out.rfind("statement 1: " + std::to_string(FrequencyModel(true, 0).size()) +
-                                 " rows in table freq of " + home_.db() + " (loaded from " +
-                                 home_.home() + "/LOCAL_HS_DB/freq), ",
+                                 " rows in table freq of " + home_.db() + ", ",
                              0),
             0u)
       << result.out;
@@ -213,9 +235,10 @@ TEST_F(RunTest, WordFrequencyOfTwoFieldsIntoATable) {
   EXPECT_EQ(QueryDb(home_.db(), "SELECT count(*) FROM sqlite_schema WHERE type = 'index' "
                                 "AND tbl_name = 'freq'"),
             "7");
-  for (const auto& entry : std::filesystem::directory_iterator(home_.home() + "/LOCAL_HS_DB")) {
-    ADD_FAILURE() << "left behind: " << entry.path();
-  }
+  // No work or load file is left, and nothing was written beside the program.
+  EXPECT_EQ(Leftovers(), "");
+  EXPECT_FALSE(std::filesystem::exists(home_.home() + "/LOCAL_HS_DB"));
+  EXPECT_FALSE(std::filesystem::exists(home_.home() + "/vocstemp"));
 }
 
 TEST_F(RunTest, CooccurrenceIntoATableAndIntoAFile) {
@@ -308,20 +331,28 @@ TEST_F(RunTest, TableNamesCannotInjectSqlOrReplaceTheCorpus) {
   const std::string before = Table("docs");
   const std::string schema =
       QueryDb(home_.db(), "SELECT name FROM sqlite_schema ORDER BY name");
+  // Names the host could not use are refused before the run.
   for (const std::string& name : {std::string("\"x;DROP TABLE docs\""),
-                                  std::string("docs'--"), std::string("docs")}) {
+                                  std::string("docs'--")}) {
     const auto result =
         Run("STAT WORDFREQ AT body(SEGASCOL, ;) TO TABLE=" + name + " WHERE SELECT * FROM docs");
     EXPECT_EQ(result.exit_code, 1) << name;
-    EXPECT_NE(result.err.find("failed with -3003: the result table cannot be created"),
-              std::string::npos)
+    EXPECT_NE(result.err.find("cannot be used: use letters, digits"), std::string::npos)
         << result.err;
   }
+  const auto result =
+      Run("STAT WORDFREQ AT body(SEGASCOL, ;) TO TABLE=docs WHERE SELECT * FROM docs");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("failed with -3003: the result table cannot be created"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("\"docs\" is not a result table"), std::string::npos) << result.err;
+  EXPECT_EQ(Leftovers(), "");
   EXPECT_EQ(Table("docs"), before);
   EXPECT_EQ(QueryDb(home_.db(), "SELECT name FROM sqlite_schema ORDER BY name"), schema);
 }
 
-TEST_F(RunTest, RelativeOutputsGoToTheHomeAndStatementsComeFromStdin) {
+TEST_F(RunTest, RelativeOutputsGoToTheCurrentDirectoryAndStatementsComeFromStdin) {
   const auto result = home_.Vocs(
       {"run", "--db", home_.db()},
       "# two statements\n"
@@ -331,17 +362,18 @@ TEST_F(RunTest, RelativeOutputsGoToTheHomeAndStatementsComeFromStdin) {
   const std::vector<std::string> lines = SplitAt(result.out, '\n');
   ASSERT_EQ(lines.size(), 3u) << result.out;
   const std::string rows = std::to_string(FrequencyModel(false, 0).size());
-  EXPECT_EQ(lines[0].rfind("statement 1: " + rows + " rows in file " + home_.home() + "/rel.txt, ",
+  EXPECT_EQ(lines[0].rfind("statement 1: " + rows + " rows in file " + home_.work() + "/rel.txt, ",
                            0),
             0u)
       << lines[0];
   EXPECT_EQ(lines[1].rfind("statement 2: " + rows + " rows in table reltab of " + home_.db() +
-                               " (loaded from " + home_.home() + "/LOCAL_HS_DB/reltab), ",
+                               ", ",
                            0),
             0u)
       << lines[1];
   std::string header;
-  EXPECT_EQ(FileRows(home_.home() + "/rel.txt", &header), FrequencyModel(false, 0));
+  EXPECT_EQ(FileRows(home_.work() + "/rel.txt", &header), FrequencyModel(false, 0));
+  EXPECT_EQ(Leftovers(), "");
   // The default database is vocs.db in the current directory.
   ASSERT_EQ(home_.Vocs({"import", "--table", "d", home_.dir().Sub("docs.tsv")}).exit_code, 0);
   EXPECT_EQ(home_.Vocs({"run", "STAT WORDFREQ AT body(NONE) TO TABLE=w WHERE SELECT * FROM d"})
@@ -364,12 +396,11 @@ TEST_F(RunTest, FailuresNameTheCodeAndStopTheRun) {
             std::string::npos)
       << result.err;
   EXPECT_EQ(QueryDb(home_.db(), "SELECT count(*) FROM sqlite_schema WHERE name = 'b'"), "0");
-  const auto parse = Run("STAT WORDFREQ TO nowhere");
-  EXPECT_EQ(parse.exit_code, 1);
-  EXPECT_NE(parse.err.find("failed with -3502: the statement does not parse"), std::string::npos);
-  const auto module = home_.Vocs({"run", "--module", home_.dir().Sub("none.so"), "x"});
+  EXPECT_EQ(Leftovers(), "");
+  const std::string good = "STAT WORDFREQ AT body(NONE) TO TABLE=w WHERE SELECT * FROM docs";
+  const auto module = home_.Vocs({"run", "--module", home_.dir().Sub("none.so"), good});
   EXPECT_EQ(module.exit_code, 3);
-  const auto db = home_.Vocs({"run", "--db", home_.dir().Sub("no/such/dir.db"), "x"});
+  const auto db = home_.Vocs({"run", "--db", home_.dir().Sub("no/such/dir.db"), good});
   EXPECT_EQ(db.exit_code, 3);
 }
 

@@ -208,7 +208,41 @@ struct Job {
   std::vector<InputFile> inputs;         // the files they stand for
   std::string output;                    // the result file, or the table's name
   std::string temp_path;                 // the user's TEMPPATH, absolute, or ""
+  std::string parent;                    // where its run directory goes
+  std::string partial_output;            // the file written before it takes its name
 };
+
+// The names a run of `job` hands the module, with its run directories at
+// `run` and `work_run` (below the user's TEMPPATH, or "").
+RewriteNames NamesFor(const Job& job, const std::string& run, const std::string& work_run) {
+  RewriteNames names;
+  names.files = job.files;
+  names.temp_path = (work_run.empty() ? run : work_run) + "/work";
+  names.output = job.plan.writes_table() ? run + "/load/" + job.output : job.partial_output;
+  return names;
+}
+
+// Whether the module can hold the names of `job`'s run: its work and load
+// directories take its own file names (about 20 bytes) in 260-byte buffers.
+bool NamesFit(const Job& job, host::TextCodec* codec, std::string* error) {
+  // The longest run directory names the run may get.
+  const std::string placeholder = "/.vocs-run-" + std::to_string(::getpid()) + "-9999";
+  const RewriteNames names = NamesFor(
+      job, job.parent + placeholder, job.temp_path.empty() ? "" : job.temp_path + placeholder);
+  for (const std::string& directory :
+       {names.temp_path, fs::path(names.output).parent_path().string()}) {
+    std::string bytes;
+    codec->Utf8ToGb18030(directory, &bytes);
+    if (bytes.size() > kMaxWorkPathBytes) {
+      *error = "the work directory " + directory + " is " + std::to_string(bytes.size()) +
+               " bytes long; the module needs it below " + std::to_string(kMaxWorkPathBytes) +
+               " (choose a shorter one with --work-dir or TEMPPATH)";
+      return false;
+    }
+  }
+  std::string ignored;
+  return Rewrite(job.plan, names, codec, &ignored, error);
+}
 
 // The run directories and the temporary result file of the statement being
 // run, shared with the interrupt thread.
@@ -330,6 +364,19 @@ int RunCommand(const Args& args) {
                 << " is a directory\n";
       ++problems;
     }
+    job.parent = WorkParent(options, job, options.db);
+    if (!job.plan.writes_table()) {
+      const fs::path final_path(job.output);
+      job.partial_output = (final_path.parent_path() / ("." + final_path.filename().string() +
+                                                        ".vocs-" + std::to_string(::getpid()) +
+                                                        ".tmp"))
+                               .string();
+    }
+    std::string error;
+    if (!NamesFit(job, &codec, &error)) {
+      std::cerr << "vocs: statement " << i + 1 << ": " << error << "\n";
+      ++problems;
+    }
     if (job.plan.reads_files()) {
       std::vector<std::string> messages;
       job.inputs = CheckInputFiles(job.files, options.encoding, &codec, &messages);
@@ -383,7 +430,7 @@ int RunCommand(const Args& args) {
   for (size_t i = 0; i < jobs.size(); ++i) {
     const Job& job = jobs[i];
     const size_t number = i + 1;
-    const std::string parent = WorkParent(options, job, db_path);
+    const std::string& parent = job.parent;
     if (std::find(swept.begin(), swept.end(), parent) == swept.end()) {
       SweepDeadRuns(parent);
       swept.push_back(parent);
@@ -398,29 +445,8 @@ int RunCommand(const Args& args) {
         return Fail(kExitFailed, "statement " + std::to_string(number) + ": " + error);
       }
     }
-    RewriteNames names;
-    names.files = job.files;
-    names.temp_path = files.work != nullptr ? files.work->work() : files.run->work();
-    if (job.plan.writes_table()) {
-      names.output = files.run->load() + "/" + job.output;
-    } else {
-      const fs::path final_path(job.output);
-      names.output = (final_path.parent_path() / ("." + final_path.filename().string() + ".vocs-" +
-                                                  std::to_string(::getpid()) + ".tmp"))
-                         .string();
-    }
-    for (const std::string& directory :
-         {names.temp_path, fs::path(names.output).parent_path().string()}) {
-      std::string bytes;
-      codec.Utf8ToGb18030(directory, &bytes);
-      if (bytes.size() > kMaxWorkPathBytes) {
-        return Fail(kExitFailed, "statement " + std::to_string(number) + ": the work directory " +
-                                     directory + " is " + std::to_string(bytes.size()) +
-                                     " bytes long; the module needs it below " +
-                                     std::to_string(kMaxWorkPathBytes) +
-                                     " (choose a shorter one with --work-dir)");
-      }
-    }
+    const RewriteNames names =
+        NamesFor(job, files.run->path(), files.work != nullptr ? files.work->path() : "");
     std::string request;
     if (!Rewrite(job.plan, names, &codec, &request, &error)) {
       return Fail(kExitFailed, "statement " + std::to_string(number) + ": " + error);

@@ -17,15 +17,32 @@ namespace {
 
 constexpr const char* kPrefix = ".vocs-run-";
 
+// Removes `directory` and its parents up to `top` as long as they are empty;
+// nothing when `top` is empty.
+void RemoveEmptyUpTo(const std::filesystem::path& directory, const std::filesystem::path& top) {
+  if (top.empty()) return;
+  std::error_code ec;
+  for (std::filesystem::path p = directory; !p.empty(); p = p.parent_path()) {
+    if (!std::filesystem::remove(p, ec) || p == top) return;  // remove() keeps full ones
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<RunDirectory> RunDirectory::Make(const std::string& parent, std::string* error) {
   namespace fs = std::filesystem;
   static std::atomic<unsigned> sequence{0};
   std::error_code ec;
-  const bool made_parent = fs::create_directories(parent, ec);
+  // The outermost directory made here, removed again when left empty.
+  fs::path made;
+  for (fs::path p = parent; !p.empty() && p != p.parent_path() && !fs::exists(p, ec);
+       p = p.parent_path()) {
+    made = p;
+  }
+  fs::create_directories(parent, ec);
   if (ec) {
-    *error = "cannot make the work directory " + parent + ": " + ec.message();
+    *error = "cannot make the directory " + parent + " for the work files: " + ec.message();
+    RemoveEmptyUpTo(parent, made);
     return nullptr;
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -34,6 +51,7 @@ std::unique_ptr<RunDirectory> RunDirectory::Make(const std::string& parent, std:
     if (::mkdir(path.c_str(), 0700) != 0) {
       if (errno == EEXIST) continue;
       *error = "cannot make a work directory in " + parent + ": " + std::strerror(errno);
+      RemoveEmptyUpTo(parent, made);
       return nullptr;
     }
     const std::string lock = path + "/lock";
@@ -42,9 +60,10 @@ std::unique_ptr<RunDirectory> RunDirectory::Make(const std::string& parent, std:
       *error = "cannot lock the work directory " + path + ": " + std::strerror(errno);
       if (fd >= 0) ::close(fd);
       fs::remove_all(path, ec);
+      RemoveEmptyUpTo(parent, made);
       return nullptr;
     }
-    return std::unique_ptr<RunDirectory>(new RunDirectory(parent, path, fd, made_parent));
+    return std::unique_ptr<RunDirectory>(new RunDirectory(parent, path, fd, made.string()));
   }
   *error = "cannot make a work directory in " + parent + ": every name is taken";
   return nullptr;
@@ -57,7 +76,7 @@ void RunDirectory::Remove() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
   ::close(lock_fd_);  // after the removal: the directory stays claimed until it is gone
-  if (made_parent_) std::filesystem::remove(parent_, ec);  // only when empty
+  RemoveEmptyUpTo(parent_, made_);
 }
 
 int SweepDeadRuns(const std::string& parent) {

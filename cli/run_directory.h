@@ -39,19 +39,19 @@ class RunDirectory {
   // Where a table's load files go (made by the module).
   std::string load() const { return path_ + "/load"; }
 
-  // Removes the directory and everything in it now; the parent goes too when
-  // it is a directory this class made and is left empty. Idempotent.
+  // Removes the directory and everything in it now; the parent directories
+  // Make had to create go too when they are left empty. Idempotent.
   void Remove();
 
  private:
-  RunDirectory(std::string parent, std::string path, int lock_fd, bool made_parent)
+  RunDirectory(std::string parent, std::string path, int lock_fd, std::string made)
       : parent_(std::move(parent)), path_(std::move(path)), lock_fd_(lock_fd),
-        made_parent_(made_parent) {}
+        made_(std::move(made)) {}
 
   std::string parent_;
   std::string path_;
   int lock_fd_;
-  bool made_parent_;
+  std::string made_;  // the outermost parent directory Make created, or ""
   std::atomic<bool> removed_{false};
 };
 

@@ -5,7 +5,10 @@
 #define VOCS_TESTS_CLI_CLI_TEST_UTIL_H_
 
 #include <fcntl.h>
+#include <pty.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -58,6 +61,115 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
   result.out = ReadWholeFile(out_path);
   result.err = ReadWholeFile(err_path);
   return result;
+}
+
+// A program started in the background, its output going to files.
+class Started {
+ public:
+  Started(const std::string& program, const std::vector<std::string>& args,
+          const std::string& cwd) {
+    out_path_ = io_.Sub("out");
+    err_path_ = io_.Sub("err");
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int in = open("/dev/null", O_RDONLY);
+      const int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (in < 0 || out < 0 || err < 0 || chdir(cwd.c_str()) != 0) _exit(126);
+      dup2(in, 0);
+      dup2(out, 1);
+      dup2(err, 2);
+      std::vector<char*> argv;
+      argv.push_back(const_cast<char*>(program.c_str()));
+      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+  }
+  ~Started() {
+    if (!waited_ && pid_ > 0) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+
+  pid_t pid() const { return pid_; }
+  void Signal(int signal) const { kill(pid_, signal); }
+  // Whether the program still runs.
+  bool Running() const { return !waited_ && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+  RunResult Wait() {
+    int status = 0;
+    if (!waited_ && pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
+      waited_ = true;
+      result_.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      result_.out = ReadWholeFile(out_path_);
+      result_.err = ReadWholeFile(err_path_);
+    }
+    return result_;
+  }
+
+ private:
+  TempDir io_;
+  std::string out_path_;
+  std::string err_path_;
+  pid_t pid_ = -1;
+  bool waited_ = false;
+  RunResult result_;
+};
+
+// Runs `program` with standard error on a pseudo-terminal (standard output
+// in a file); returns everything written to the terminal.
+inline RunResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& cwd) {
+  RunResult result;
+  int master = -1;
+  int slave = -1;
+  struct winsize size = {};
+  size.ws_col = 200;
+  size.ws_row = 24;
+  if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return result;
+  TempDir io;
+  const std::string out_path = io.Sub("out");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(master);
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || chdir(cwd.c_str()) != 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(slave, 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(slave);
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(master, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO once the program has closed the terminal
+    result.err.append(buffer, static_cast<size_t>(n));
+  }
+  close(master);
+  int status = 0;
+  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  result.out = ReadWholeFile(out_path);
+  return result;
+}
+
+// Polls `ready` every 2 ms for up to `seconds`; whether it became true.
+template <typename Ready>
+bool WaitUntil(Ready ready, double seconds = 60) {
+  for (int i = 0; i < seconds * 500; ++i) {
+    if (ready()) return true;
+    usleep(2000);
+  }
+  return false;
 }
 
 // A home directory with the command and the module copied into it, and a

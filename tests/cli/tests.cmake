@@ -5,7 +5,7 @@
 file(GLOB VOCS_CLI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cli/*_test.cc)
 add_executable(cli_tests ${VOCS_CLI_TEST_SOURCES})
 target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(cli_tests PRIVATE vocs_cli_lib vocs_host GTest::gtest GTest::gtest_main)
+target_link_libraries(cli_tests PRIVATE vocs_cli_lib vocs_host GTest::gtest GTest::gtest_main util)
 target_compile_definitions(cli_tests PRIVATE
   VOCS_CLI_BINARY="$<TARGET_FILE:vocs_cli>"
   VOCS_MODULE_LIBRARY="$<TARGET_FILE:vocs>")

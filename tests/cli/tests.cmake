@@ -8,7 +8,8 @@ target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(cli_tests PRIVATE vocs_cli_lib vocs_host GTest::gtest GTest::gtest_main util)
 target_compile_definitions(cli_tests PRIVATE
   VOCS_CLI_BINARY="$<TARGET_FILE:vocs_cli>"
-  VOCS_MODULE_LIBRARY="$<TARGET_FILE:vocs>")
+  VOCS_MODULE_LIBRARY="$<TARGET_FILE:vocs>"
+  VOCS_BUILD_DIR="${CMAKE_BINARY_DIR}")
 add_dependencies(cli_tests vocs_cli vocs)
 vocs_warnings(cli_tests)
 gtest_discover_tests(cli_tests

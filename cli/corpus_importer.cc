@@ -1,27 +1,10 @@
 #include "cli/corpus_importer.h"
 
-#include <cctype>
-
 #include "host/host_catalog.h"
 #include "host/host_statement.h"
 #include "host/table_lock.h"
 
 namespace vocs::cli {
-
-namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
 
 CorpusImporter::CorpusImporter(host::Database* db, std::string table, Mode mode)
     : db_(db), table_(std::move(table)), mode_(mode) {}
@@ -95,7 +78,7 @@ bool CorpusImporter::Begin(std::string* error) {
 
 int CorpusImporter::ColumnIndex(const std::string& name) const {
   for (size_t i = 0; i < columns_.size(); ++i) {
-    if (SameName(columns_[i], name)) return static_cast<int>(i);
+    if (host::SameName(columns_[i], name)) return static_cast<int>(i);
   }
   return -1;
 }

@@ -1,27 +1,16 @@
 #include "cli/input_files.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "cli/cli_common.h"
+#include "host/host_statement.h"
 
 namespace vocs::cli {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-bool SameToTheModule(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // Why a file's text cannot be read in `encoding`, or "".
 std::string DecodingProblem(const std::string& bytes, host::TextEncoding encoding,
@@ -52,7 +41,7 @@ std::string DecodingProblem(const std::string& bytes, host::TextEncoding encodin
 }  // namespace
 
 bool HasTextSuffix(const std::string& name) {
-  return name.size() > 4 && SameToTheModule(name.substr(name.size() - 4), ".txt");
+  return name.size() > 4 && host::SameName(name.substr(name.size() - 4), ".txt");
 }
 
 std::vector<InputFile> CheckInputFiles(const std::vector<std::string>& names,
@@ -86,7 +75,7 @@ std::vector<InputFile> CheckInputFiles(const std::vector<std::string>& names,
   for (size_t n = 0; n < names.size(); ++n) {
     const std::string& name = names[n];
     for (size_t m = 0; m < n; ++m) {
-      if (SameToTheModule(names[m], name)) {
+      if (host::SameName(names[m], name)) {
         problems->push_back(name + ": named twice (the module compares names without regard to "
                                    "letter case)");
       }

@@ -30,18 +30,13 @@ struct RunResult {
   std::string err;
 };
 
-// Runs `program` with `args` in `cwd`, `input` on standard input.
-inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                            const std::string& cwd, const std::string& input = "") {
-  TempDir io;
-  const std::string in_path = io.Write("in", input);
-  const std::string out_path = io.Sub("out");
-  const std::string err_path = io.Sub("err");
+// Starts `program` with `args` in `cwd`, its standard streams on the given
+// descriptors (the child closes `close_fd` when it is not -1).
+inline pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& cwd, int in, int out, int err, int close_fd = -1) {
   const pid_t pid = fork();
   if (pid == 0) {
-    const int in = open(in_path.c_str(), O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (close_fd >= 0) close(close_fd);
     if (in < 0 || out < 0 || err < 0 || chdir(cwd.c_str()) != 0) _exit(126);
     dup2(in, 0);
     dup2(out, 1);
@@ -53,13 +48,40 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
     execv(program.c_str(), argv.data());
     _exit(127);
   }
-  RunResult result;
+  return pid;
+}
+
+// Exit code of a finished child: its own, or 128 + the signal that ended it.
+inline int WaitFor(pid_t pid) {
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    result.exit_code = WEXITSTATUS(status);
+  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Output files for a child, opened for writing.
+struct OutputFiles {
+  TempDir io;
+  std::string out_path = io.Sub("out");
+  std::string err_path = io.Sub("err");
+  int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ~OutputFiles() {
+    close(out);
+    close(err);
   }
-  result.out = ReadWholeFile(out_path);
-  result.err = ReadWholeFile(err_path);
+};
+
+// Runs `program` with `args` in `cwd`, `input` on standard input.
+inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& cwd, const std::string& input = "") {
+  OutputFiles files;
+  const std::string in_path = files.io.Write("in", input);
+  const int in = open(in_path.c_str(), O_RDONLY | O_CLOEXEC);
+  RunResult result;
+  result.exit_code = WaitFor(Spawn(program, args, cwd, in, files.out, files.err));
+  close(in);
+  result.out = ReadWholeFile(files.out_path);
+  result.err = ReadWholeFile(files.err_path);
   return result;
 }
 
@@ -68,24 +90,9 @@ class Started {
  public:
   Started(const std::string& program, const std::vector<std::string>& args,
           const std::string& cwd) {
-    out_path_ = io_.Sub("out");
-    err_path_ = io_.Sub("err");
-    pid_ = fork();
-    if (pid_ == 0) {
-      const int in = open("/dev/null", O_RDONLY);
-      const int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (in < 0 || out < 0 || err < 0 || chdir(cwd.c_str()) != 0) _exit(126);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(err, 2);
-      std::vector<char*> argv;
-      argv.push_back(const_cast<char*>(program.c_str()));
-      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    pid_ = Spawn(program, args, cwd, in, files_.out, files_.err);
+    close(in);
   }
   ~Started() {
     if (!waited_ && pid_ > 0) {
@@ -100,20 +107,17 @@ class Started {
   bool Running() const { return !waited_ && waitpid(pid_, nullptr, WNOHANG) == 0; }
 
   RunResult Wait() {
-    int status = 0;
-    if (!waited_ && pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
+    if (!waited_ && pid_ > 0) {
       waited_ = true;
-      result_.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      result_.out = ReadWholeFile(out_path_);
-      result_.err = ReadWholeFile(err_path_);
+      result_.exit_code = WaitFor(pid_);
+      result_.out = ReadWholeFile(files_.out_path);
+      result_.err = ReadWholeFile(files_.err_path);
     }
     return result_;
   }
 
  private:
-  TempDir io_;
-  std::string out_path_;
-  std::string err_path_;
+  OutputFiles files_;
   pid_t pid_ = -1;
   bool waited_ = false;
   RunResult result_;
@@ -130,24 +134,10 @@ inline RunResult RunOnTerminal(const std::string& program, const std::vector<std
   size.ws_col = 200;
   size.ws_row = 24;
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return result;
-  TempDir io;
-  const std::string out_path = io.Sub("out");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(master);
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || chdir(cwd.c_str()) != 0) _exit(126);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(slave, 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
+  OutputFiles files;
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const pid_t pid = Spawn(program, args, cwd, in, files.out, slave, master);
+  close(in);
   close(slave);
   char buffer[4096];
   for (;;) {
@@ -156,9 +146,8 @@ inline RunResult RunOnTerminal(const std::string& program, const std::vector<std
     result.err.append(buffer, static_cast<size_t>(n));
   }
   close(master);
-  int status = 0;
-  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
-  result.out = ReadWholeFile(out_path);
+  result.exit_code = WaitFor(pid);
+  result.out = ReadWholeFile(files.out_path);
   return result;
 }
 

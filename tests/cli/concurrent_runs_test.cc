@@ -8,6 +8,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -117,6 +118,29 @@ std::string Statement(const std::string& table, bool of_texts) {
 }
 constexpr int kTermRows = kRecords;
 constexpr int kTextRows = 50000;
+
+TEST_F(ConcurrentRunsTest, WhatAKilledRunLeftIsRemovedByTheNextRun) {
+  const std::string statement =
+      "STAT WORDFREQ AT t(NONE), b(SEGASCOL, \";\") TO TABLE=res WHERE SELECT * FROM big";
+  {
+    Started run(home_.vocs(), RunArgs(statement), home_.work());
+    ASSERT_TRUE(testing::WaitUntil([&] {
+      return QueryDb(home_.db(), "SELECT count(*) FROM vocs_builds") == "1" || !run.Running();
+    }));
+    run.Signal(SIGKILL);  // no clean-up at all
+    EXPECT_EQ(run.Wait().exit_code, 128 + SIGKILL);
+  }
+  EXPECT_NE(Leftovers(), "");
+  // A run directory is taken for dead once its lock is free and it is not
+  // brand new.
+  for (const auto& entry : fs::directory_iterator(home_.work())) {
+    fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
+  }
+  const RunResult next = home_.Vocs(RunArgs(Statement("other", false)));
+  ASSERT_EQ(next.exit_code, 0) << next.err;
+  EXPECT_EQ(Leftovers(), "");
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT count(*) FROM sqlite_schema WHERE name = 'res'"), "0");
+}
 
 TEST_F(ConcurrentRunsTest, TwoProcessesWritingOneTableNeverMixTheirResults) {
   for (int round = 0; round < 3; ++round) {

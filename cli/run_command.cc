@@ -8,14 +8,15 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
-#include "cli/input_files.h"
 #include "cli/interrupt_guard.h"
 #include "cli/module_loader.h"
 #include "cli/pair_estimate.h"
 #include "cli/run_directory.h"
+#include "cli/run_job.h"
 #include "cli/run_progress.h"
 #include "cli/statement_plan.h"
 #include "cli/statement_text.h"
@@ -111,9 +112,6 @@ database cannot be opened; 130 interrupted.
 
 // Pairs above which a co-occurrence estimate is shown even without a terminal.
 constexpr double kLargePairs = 5e7;
-// The module appends its own file names (about 20 bytes) to the work and load
-// directories and holds paths in 260 bytes.
-constexpr size_t kMaxWorkPathBytes = 200;
 
 // Number of result rows in a result file: its lines less the header; -1 when
 // the file cannot be read.
@@ -136,13 +134,11 @@ int64_t CountFileRows(const std::string& path) {
 }
 
 struct RunOptions {
-  std::string db = "vocs.db";
+  RunSettings settings{"vocs.db", "", host::TextEncoding::kUtf8WhenValid};
   bool db_given = false;
   std::string module;
-  std::string work_dir;
   bool dry_run = false;
   std::vector<std::string> statements;
-  host::TextEncoding encoding = host::TextEncoding::kUtf8WhenValid;
 };
 
 int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
@@ -157,20 +153,20 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
     int m;
     if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
       if (m < 0) return UsageError("run", "--db needs a file");
-      options->db = value;
+      options->settings.db = value;
       options->db_given = true;
     } else if ((m = MatchOption(args, &i, "--module", &value)) != 0) {
       if (m < 0) return UsageError("run", "--module needs a path");
       options->module = value;
     } else if ((m = MatchOption(args, &i, "--work-dir", &value)) != 0) {
       if (m < 0 || value.empty()) return UsageError("run", "--work-dir needs a directory");
-      options->work_dir = AbsolutePath(value);
+      options->settings.work_dir = AbsolutePath(value);
     } else if ((m = MatchOption(args, &i, "--file", &value)) != 0 ||
                (m = MatchOption(args, &i, "-f", &value)) != 0) {
       if (m < 0) return UsageError("run", "--file needs a file");
       files.push_back(value);
     } else if ((m = MatchOption(args, &i, "--encoding", &value)) != 0) {
-      if (m < 0 || !ParseEncoding(value, &options->encoding)) {
+      if (m < 0 || !ParseEncoding(value, &options->settings.encoding)) {
         return UsageError("run", "--encoding takes auto, utf8 or gbk");
       }
     } else if (arg == "--dry-run") {
@@ -201,49 +197,6 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
   return kExitOk;
 }
 
-// One statement as the command runs it.
-struct Job {
-  StatementPlan plan;
-  std::vector<std::string> files;        // FROM names, absolute
-  std::vector<InputFile> inputs;         // the files they stand for
-  std::string output;                    // the result file, or the table's name
-  std::string temp_path;                 // the user's TEMPPATH, absolute, or ""
-  std::string parent;                    // where its run directory goes
-  std::string partial_output;            // the file written before it takes its name
-};
-
-// The names a run of `job` hands the module, with its run directories at
-// `run` and `work_run` (below the user's TEMPPATH, or "").
-RewriteNames NamesFor(const Job& job, const std::string& run, const std::string& work_run) {
-  RewriteNames names;
-  names.files = job.files;
-  names.temp_path = (work_run.empty() ? run : work_run) + "/work";
-  names.output = job.plan.writes_table() ? run + "/load/" + job.output : job.partial_output;
-  return names;
-}
-
-// Whether the module can hold the names of `job`'s run: its work and load
-// directories take its own file names (about 20 bytes) in 260-byte buffers.
-bool NamesFit(const Job& job, host::TextCodec* codec, std::string* error) {
-  // The longest run directory names the run may get.
-  const std::string placeholder = "/.vocs-run-" + std::to_string(::getpid()) + "-9999";
-  const RewriteNames names = NamesFor(
-      job, job.parent + placeholder, job.temp_path.empty() ? "" : job.temp_path + placeholder);
-  for (const std::string& directory :
-       {names.temp_path, fs::path(names.output).parent_path().string()}) {
-    std::string bytes;
-    codec->Utf8ToGb18030(directory, &bytes);
-    if (bytes.size() > kMaxWorkPathBytes) {
-      *error = "the work directory " + directory + " is " + std::to_string(bytes.size()) +
-               " bytes long; the module needs it below " + std::to_string(kMaxWorkPathBytes) +
-               " (choose a shorter one with --work-dir or TEMPPATH)";
-      return false;
-    }
-  }
-  std::string ignored;
-  return Rewrite(job.plan, names, codec, &ignored, error);
-}
-
 // The run directories and the temporary result file of the statement being
 // run, shared with the interrupt thread.
 struct RunFiles {
@@ -252,6 +205,13 @@ struct RunFiles {
   std::unique_ptr<RunDirectory> work;  // below the user's TEMPPATH, when given
   std::string partial_output;
 
+  // Makes the run directories of `job`; false with *error set.
+  bool Make(const RunJob& job, std::string* error) {
+    std::lock_guard lock(mutex);
+    run = RunDirectory::Make(job.parent, error);
+    if (run != nullptr && !job.temp_path.empty()) work = RunDirectory::Make(job.temp_path, error);
+    return run != nullptr && (job.temp_path.empty() || work != nullptr);
+  }
   void Remove() {
     std::lock_guard lock(mutex);
     if (run != nullptr) run->Remove();
@@ -278,13 +238,6 @@ void ShowStatementProblem(size_t number, const std::string& statement,
   if (newline != std::string::npos) std::cerr << "  " << problem.message.substr(newline + 1) << "\n";
 }
 
-// The parent directory of a statement's run directory.
-std::string WorkParent(const RunOptions& options, const Job& job, const std::string& db_path) {
-  if (!options.work_dir.empty()) return options.work_dir;
-  if (job.plan.writes_table()) return fs::path(AbsolutePath(db_path)).parent_path().string();
-  return fs::path(job.output).parent_path().string();
-}
-
 void ShowEstimate(const PairEstimate& estimate, bool to_table, const std::string& work,
                   bool always) {
   const bool large = estimate.pairs >= kLargePairs;
@@ -297,8 +250,7 @@ void ShowEstimate(const PairEstimate& estimate, bool to_table, const std::string
   if (!always && !large && !tight && !(StderrIsTerminal() && estimate.pairs >= 1e6)) return;
   std::cerr << "vocs: estimate: about " << FormatCount(estimate.pairs) << " pair occurrences in "
             << FormatCount(estimate.records) << (estimate.records == 1 ? " record" : " records")
-            << "; the work files may take up to " << FormatBytes(bytes) << " in "
-            << work;
+            << "; the work files may take up to " << FormatBytes(bytes) << " in " << work;
   if (!ec) std::cerr << " (" << FormatBytes(static_cast<double>(space.available)) << " free)";
   std::cerr << "\n";
   if (tight) {
@@ -310,7 +262,7 @@ void ShowEstimate(const PairEstimate& estimate, bool to_table, const std::string
 }
 
 // What a failed statement's code is about, in the paths of this run.
-void ExplainFailure(int32_t code, const Job& job, const std::string& work,
+void ExplainFailure(int32_t code, const RunJob& job, const std::string& work,
                     const std::string& db_path) {
   if (code == VOCS_E_OUTPUT_PATH || code == VOCS_E_NO_RESULT_FILE ||
       code == VOCS_E_RESULT_FILE_OPEN) {
@@ -328,6 +280,46 @@ void ExplainFailure(int32_t code, const Job& job, const std::string& work,
   }
 }
 
+// Prints what a successful statement wrote, from what this run itself
+// loaded or wrote; "" or why it cannot.
+std::string ReportSuccess(size_t number, const RunJob& job, const host::HostReport& report,
+                          const std::string& db_path, double seconds) {
+  char timing[64];
+  std::snprintf(timing, sizeof timing, "%.2f s", seconds);
+  if (job.plan.writes_table()) {
+    for (const host::FinishedTable& table : report.tables) {
+      if (!host::SameName(table.name, job.output)) continue;
+      std::cout << "statement " << number << ": " << table.rows << " rows in table " << table.name
+                << " of " << AbsolutePath(db_path) << ", " << timing << "\n";
+      return "";
+    }
+    return "the module reported success, but the table " + job.output + " was not replaced";
+  }
+  std::error_code ec;
+  fs::rename(job.partial_output, job.output, ec);
+  const int64_t rows = ec ? -1 : CountFileRows(job.output);
+  if (rows < 0) {
+    return "the result file " + job.output + " could not be written" +
+           (ec ? ": " + ec.message() : "");
+  }
+  std::cout << "statement " << number << ": " << rows << " rows in file " << job.output << ", "
+            << timing << "\n";
+  return "";
+}
+
+void ReportNotes(size_t number, const host::HostReport& report) {
+  for (int64_t records : report.query_records) {
+    if (records == 0) {
+      std::cerr << "vocs: note: statement " << number << ": the query returned no record\n";
+    }
+  }
+  if (report.replaced_characters > 0) {
+    std::cerr << "vocs: note: statement " << number << ": " << report.replaced_characters
+              << " characters of the input could not be read (malformed text) and were "
+                 "replaced by U+FFFD\n";
+  }
+}
+
 }  // namespace
 
 int RunCommand(const Args& args) {
@@ -339,64 +331,34 @@ int RunCommand(const Args& args) {
     return kExitOk;
   }
 
-  // Every statement is checked before any runs.
+  // Every statement and its inputs are checked before any runs.
   host::TextCodec codec;
-  std::vector<Job> jobs(options.statements.size());
-  bool needs_db = false;
-  int problems = 0;
+  std::vector<RunJob> jobs(options.statements.size());
+  bool needs_db = options.db_given;
+  bool failed = false;
   for (size_t i = 0; i < jobs.size(); ++i) {
-    Job& job = jobs[i];
     StatementProblem problem;
-    if (!AnalyzeStatement(options.statements[i], &codec, &job.plan, &problem)) {
-      ShowStatementProblem(i + 1, options.statements[i], problem);
-      ++problems;
-      continue;
-    }
-    needs_db = needs_db || !job.plan.reads_files() || job.plan.writes_table();
-    for (const std::string& name : job.plan.FileNames(&codec)) {
-      job.files.push_back(AbsolutePath(name));
-    }
-    job.output = job.plan.writes_table() ? TableNameOfPath(job.plan.OutputName(&codec))
-                                         : AbsolutePath(job.plan.OutputName(&codec));
-    if (!job.plan.TempPath(&codec).empty()) job.temp_path = AbsolutePath(job.plan.TempPath(&codec));
-    if (!job.plan.writes_table() && fs::is_directory(job.output)) {
-      std::cerr << "vocs: statement " << i + 1 << ": the output " << job.output
-                << " is a directory\n";
-      ++problems;
-    }
-    job.parent = WorkParent(options, job, options.db);
-    if (!job.plan.writes_table()) {
-      const fs::path final_path(job.output);
-      job.partial_output = (final_path.parent_path() / ("." + final_path.filename().string() +
-                                                        ".vocs-" + std::to_string(::getpid()) +
-                                                        ".tmp"))
-                               .string();
-    }
-    std::string error;
-    if (!NamesFit(job, &codec, &error)) {
-      std::cerr << "vocs: statement " << i + 1 << ": " << error << "\n";
-      ++problems;
-    }
-    if (job.plan.reads_files()) {
-      std::vector<std::string> messages;
-      job.inputs = CheckInputFiles(job.files, options.encoding, &codec, &messages);
-      for (const std::string& message : messages) {
+    std::vector<std::string> problems;
+    if (!PrepareRunJob(options.statements[i], options.settings, &codec, &jobs[i], &problem,
+                       &problems)) {
+      failed = true;
+      if (problems.empty()) ShowStatementProblem(i + 1, options.statements[i], problem);
+      for (const std::string& message : problems) {
         std::cerr << "vocs: statement " << i + 1 << ": " << message << "\n";
       }
-      problems += static_cast<int>(messages.size());
     }
+    needs_db = needs_db || jobs[i].needs_database();
   }
-  if (problems > 0) {
+  if (failed) {
     std::cerr << "vocs: nothing was run\n";
     return kExitFailed;
   }
 
   std::string error;
-  std::unique_ptr<host::EmbeddedHost> host;
-  const std::string db_path = needs_db || options.db_given ? options.db : ":memory:";
-  host = host::EmbeddedHost::Open(db_path, &error,
-                                  db_path == ":memory:" ? host::Database::OpenMode::kCreate
-                                                        : host::Database::OpenMode::kExisting);
+  const std::string db_path = needs_db ? options.settings.db : ":memory:";
+  std::unique_ptr<host::EmbeddedHost> host = host::EmbeddedHost::Open(
+      db_path, &error,
+      needs_db ? host::Database::OpenMode::kExisting : host::Database::OpenMode::kCreate);
   if (host == nullptr) {
     if (!fs::exists(db_path)) {
       return Fail(kExitSetup, "there is no database " + AbsolutePath(db_path) +
@@ -406,9 +368,10 @@ int RunCommand(const Args& args) {
   }
   host->set_owner("vocs run, process " + std::to_string(::getpid()));
   LoadedModule module;
-  const std::string module_path = options.module.empty() ? DefaultModulePath() : options.module;
   if (!options.dry_run) {
-    if (!module.Load(module_path, &error)) return Fail(kExitSetup, error);
+    if (!module.Load(options.module.empty() ? DefaultModulePath() : options.module, &error)) {
+      return Fail(kExitSetup, error);
+    }
     module.SetHost(host.get());
   }
 
@@ -428,45 +391,24 @@ int RunCommand(const Args& args) {
   std::vector<std::string> swept;
 
   for (size_t i = 0; i < jobs.size(); ++i) {
-    const Job& job = jobs[i];
+    const RunJob& job = jobs[i];
     const size_t number = i + 1;
-    const std::string& parent = job.parent;
-    if (std::find(swept.begin(), swept.end(), parent) == swept.end()) {
-      SweepDeadRuns(parent);
-      swept.push_back(parent);
+    const std::string statement_name = "statement " + std::to_string(number) + ": ";
+    if (std::find(swept.begin(), swept.end(), job.parent) == swept.end()) {
+      SweepDeadRuns(job.parent);
+      swept.push_back(job.parent);
     }
-    {
-      std::lock_guard lock(files.mutex);
-      files.run = RunDirectory::Make(parent, &error);
-      if (files.run != nullptr && !job.temp_path.empty()) {
-        files.work = RunDirectory::Make(job.temp_path, &error);
-      }
-      if (files.run == nullptr || (!job.temp_path.empty() && files.work == nullptr)) {
-        return Fail(kExitFailed, "statement " + std::to_string(number) + ": " + error);
-      }
-    }
+    if (!files.Make(job, &error)) return Fail(kExitFailed, statement_name + error);
     const RewriteNames names =
         NamesFor(job, files.run->path(), files.work != nullptr ? files.work->path() : "");
     std::string request;
     if (!Rewrite(job.plan, names, &codec, &request, &error)) {
-      return Fail(kExitFailed, "statement " + std::to_string(number) + ": " + error);
+      return Fail(kExitFailed, statement_name + error);
     }
-
-    if (job.plan.is_cooccurrence()) {
-      PairEstimate estimate;
-      bool estimated = true;
-      if (job.plan.reads_files()) {
-        estimate = EstimateFilePairs(job.inputs, job.files.size() == 1 &&
-                                                     !fs::is_directory(job.files.front()));
-      } else {
-        host::Database reader;
-        estimated = reader.Open(db_path, host::Database::OpenMode::kReadOnly) &&
-                    EstimateQueryPairs(&reader, job.plan.command, &estimate, &error);
-      }
-      if (estimated) {
-        ShowEstimate(estimate, job.plan.writes_table(), job.temp_path.empty() ? parent : job.temp_path,
-                     options.dry_run);
-      }
+    PairEstimate estimate;
+    if (job.plan.is_cooccurrence() && EstimateJob(job, db_path, &estimate)) {
+      ShowEstimate(estimate, job.plan.writes_table(),
+                   job.temp_path.empty() ? job.parent : job.temp_path, options.dry_run);
     }
     if (options.dry_run) {
       std::cout << "statement " << number << ": would write "
@@ -478,18 +420,18 @@ int RunCommand(const Args& args) {
       continue;
     }
 
-    if (!job.plan.writes_table()) {
+    {
       std::lock_guard lock(files.mutex);
-      files.partial_output = names.output;
+      files.partial_output = job.partial_output;
     }
-    host->set_input_encoding(job.plan.reads_files() ? options.encoding
+    host->set_input_encoding(job.plan.reads_files() ? options.settings.encoding
                                                     : host::TextEncoding::kGb18030);
     host->clear_last_error();
     host->TakeReport();
     RunProgress::Places places;
     places.work = names.temp_path;
     places.load = job.plan.writes_table() ? files.run->load() : "";
-    places.output_file = job.plan.writes_table() ? "" : names.output;
+    places.output_file = job.partial_output;
     places.files = static_cast<int64_t>(job.inputs.size());
     progress.Start(places);
     const auto start = std::chrono::steady_clock::now();
@@ -503,10 +445,9 @@ int RunCommand(const Args& args) {
       guard.Finish();
       host->AbandonTables();
       files.Reset();
-      std::cerr << "vocs: interrupted; statement " << number << " was not finished"
-                << (job.plan.writes_table() ? " and the table " + job.output + " is unchanged"
-                                            : " and " + job.output + " is unchanged")
-                << "\n";
+      std::cerr << "vocs: interrupted; statement " << number << " was not finished and "
+                << (job.plan.writes_table() ? "the table " : "") << job.output
+                << " is unchanged\n";
       return kExitInterrupted;
     }
     if (code != 0) {
@@ -520,43 +461,10 @@ int RunCommand(const Args& args) {
       std::cerr << "  nothing of it was kept; its work files were removed\n";
       return kExitFailed;
     }
-
-    char timing[64];
-    std::snprintf(timing, sizeof timing, "%.2f s", seconds);
-    std::string failure;
-    if (job.plan.writes_table()) {
-      const host::FinishedTable* table = nullptr;
-      for (const host::FinishedTable& finished : report.tables) {
-        if (host::SameName(finished.name, job.output)) table = &finished;
-      }
-      if (table == nullptr) {
-        failure = "the module reported success, but the table " + job.output + " was not replaced";
-      } else {
-        std::cout << "statement " << number << ": " << table->rows << " rows in table "
-                  << table->name << " of " << AbsolutePath(db_path) << ", " << timing << "\n";
-      }
-    } else {
-      std::error_code ec;
-      fs::rename(names.output, job.output, ec);
-      const int64_t rows = ec ? -1 : CountFileRows(job.output);
-      if (rows < 0) {
-        failure = "the result file " + job.output + " could not be written" +
-                  (ec ? ": " + ec.message() : "");
-      } else {
-        std::cout << "statement " << number << ": " << rows << " rows in file " << job.output
-                  << ", " << timing << "\n";
-      }
-    }
+    const std::string failure = ReportSuccess(number, job, report, db_path, seconds);
     files.Reset();
-    if (!failure.empty()) return Fail(kExitFailed, "statement " + std::to_string(number) + ": " + failure);
-    for (int64_t records : report.query_records) {
-      if (records == 0) std::cerr << "vocs: note: statement " << number << ": the query returned no record\n";
-    }
-    if (report.replaced_characters > 0) {
-      std::cerr << "vocs: note: statement " << number << ": " << report.replaced_characters
-                << " characters of the input could not be read (malformed text) and were "
-                   "replaced by U+FFFD\n";
-    }
+    if (!failure.empty()) return Fail(kExitFailed, statement_name + failure);
+    ReportNotes(number, report);
   }
   return kExitOk;
 }

@@ -1,16 +1,14 @@
 #include "host/embedded_host.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <climits>
 #include <cstring>
 #include <map>
 #include <utility>
 
-#include <unistd.h>
 #include "vocs/errors.h"
 
 namespace vocs::host {

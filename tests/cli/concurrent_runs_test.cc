@@ -250,6 +250,29 @@ TEST_F(ConcurrentRunsTest, TwoThreadsOfOneModuleWritingOneTableNeverMixTheirResu
   }
 }
 
+TEST_F(ConcurrentRunsTest, AnImportIntoATableARunIsWritingIsRefused) {
+  // A run (here a host of this process) has begun to build "res".
+  std::string error;
+  std::unique_ptr<host::EmbeddedHost> host = host::EmbeddedHost::Open(home_.db(), &error);
+  ASSERT_NE(host, nullptr) << error;
+  ResultHandle handle{-1, 0, 0};
+  host->runStatement("CREATE TABLE res PATH '/p/res' (a CHAR(8))", 1, &handle);
+  ASSERT_GT(handle.id, 0) << host->last_error();
+  host->closeResult(handle);
+  home_.dir().Write("res.tsv", "a\nx\n");
+  const RunResult result = home_.Vocs({"import", "--db", home_.db(), "--table", "res", "--append",
+                                       home_.dir().Sub("res.tsv")});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("the table \"res\" is being written by another run or import"),
+            std::string::npos)
+      << result.err;
+  host.reset();  // the run ends without finishing: nothing of it stays
+  EXPECT_EQ(Leftovers(), "");
+  EXPECT_EQ(home_.Vocs({"import", "--db", home_.db(), "--table", "res", home_.dir().Sub("res.tsv")})
+                .exit_code,
+            0);
+}
+
 TEST_F(ConcurrentRunsTest, ProgressAndTheEstimateAppearOnATerminalOnly) {
   // One record of 1500 distinct terms: 1,124,250 pairs.
   std::string record;

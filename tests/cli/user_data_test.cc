@@ -109,17 +109,18 @@ TEST_F(UserDataTest, CharactersBeyondGbkAreCountedAndShownIntact) {
   Import("docs", "title\tbody\n"
                  "Straße" + nbsp + "façade\tStraße;façade;naïve;한국어;😀😀;no" + nbsp +
                  "break;Ærøskøbing\n"
-                 "naïve\tStraße;😀😀;Ærøskøbing\n");
+                 "naïve\tStraße;😀😀;Ærøskøbing;résumé\n");
   auto result = Run({"STAT WORDFREQ AT body(SEGASCOL, ;), title(NONE) TO TABLE=w WHERE SELECT * "
                      "FROM docs"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(QueryDb(home_.db(), "SELECT 词条名称, 词频 FROM w ORDER BY 词条名称"),
             "Straße|2;Straße" + nbsp + "façade|1;façade|1;naïve|2;no" + nbsp + "break|1;"
-            "Ærøskøbing|2;한국어|1;😀😀|2");
+            "résumé|1;Ærøskøbing|2;한국어|1;😀😀|2");
   // Shown back as they are.
   result = home_.Vocs({"show", "--db", home_.db(), "--table", "w", "--top", "0"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
-  for (const std::string& term : {"Straße" + nbsp + "façade", std::string("Ærøskøbing"),
+  for (const std::string& term : {"Straße" + nbsp + "façade", std::string("résumé"),
+                                  std::string("Ærøskøbing"),
                                   std::string("😀😀"), std::string("한국어")}) {
     EXPECT_NE(result.out.find(term), std::string::npos) << term << "\n" << result.out;
   }

@@ -161,8 +161,9 @@ bool TextCodec::Utf8ToGb18030(std::string_view utf8, std::string* gb18030) {
 std::string TextCodec::Utf8ToGb18030Replacing(std::string_view utf8, int64_t* replaced) {
   std::string out;
   if (IsAscii(utf8)) return std::string(utf8);
-  const std::string valid = SanitizeUtf8(utf8, replaced);
-  std::string_view rest = valid;
+  std::string sanitized;
+  if (!IsValidUtf8(utf8)) sanitized = SanitizeUtf8(utf8, replaced);
+  std::string_view rest = sanitized.empty() ? utf8 : std::string_view(sanitized);
   while (!rest.empty()) {
     const size_t done = from_utf8_->Convert(rest, &out);
     if (done == rest.size()) break;

@@ -52,6 +52,9 @@ class WordSegmenter {
   int64_t replaced() const { return replaced_; }
 
  private:
+  // The words of `text` in UTF-8, joined by "/".
+  std::string JoinedUtf8Words(std::string_view text, TextEncoding encoding);
+
   std::unique_ptr<icu::BreakIterator> iterator_;
   TextCodec codec_;
   int64_t replaced_ = 0;

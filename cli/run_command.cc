@@ -441,7 +441,7 @@ int RunCommand(const Args& args) {
     progress.Stop();
     const host::HostReport report = host->TakeReport();
 
-    if (guard.interrupted()) {
+    if (code != 0 && guard.interrupted()) {
       guard.Finish();
       host->AbandonTables();
       files.Reset();
@@ -461,10 +461,16 @@ int RunCommand(const Args& args) {
       std::cerr << "  nothing of it was kept; its work files were removed\n";
       return kExitFailed;
     }
+    if (guard.interrupted()) guard.Finish();  // the statement completed all the same
     const std::string failure = ReportSuccess(number, job, report, db_path, seconds);
     files.Reset();
     if (!failure.empty()) return Fail(kExitFailed, statement_name + failure);
     ReportNotes(number, report);
+    if (guard.interrupted() && number < jobs.size()) {
+      std::cerr << "vocs: interrupted; the statements after statement " << number
+                << " were not run\n";
+      return kExitInterrupted;
+    }
   }
   return kExitOk;
 }

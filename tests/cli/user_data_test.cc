@@ -134,6 +134,13 @@ TEST_F(UserDataTest, CharactersBeyondGbkAreCountedAndShownIntact) {
         << row << " in " << ::testing::PrintToString(rows);
   }
   EXPECT_EQ(result.err, "");
+  // --encoding is about FROM files; field texts are read as the host hands
+  // them over whatever it says.
+  result = home_.Vocs({"run", "--db", home_.db(), "--encoding", "utf8",
+                       "STAT WORDFREQ AT body(NORMAL) TO FILE=words8.txt WHERE SELECT body FROM "
+                       "docs"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(FileRows(home_.work() + "/words8.txt"), rows);
 
   // Stored text that is not UTF-8 cannot be kept: the command says so.
   {

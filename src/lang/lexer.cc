@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/mbcs.h"
+
 namespace vocs {
 
 namespace {
@@ -20,16 +22,6 @@ bool StartsComment(const char* p) {
 void SetWord(const char* begin, const char* end, std::string* word) {
   size_t length = static_cast<size_t>(end - begin);
   word->assign(begin, std::min(length, kMaxWordBytes));
-}
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -97,7 +89,7 @@ const char* nextWord(const char* position, std::string* word) {
 
 int lookupKeyword(std::string_view word) {
   for (const Keyword& keyword : kKeywordTable) {
-    if (EqualsIgnoreAsciiCase(word, keyword.name)) return keyword.code;
+    if (EqualsIgnoreCaseMbcs(word, keyword.name)) return keyword.code;
   }
   return kTokenWord;
 }
@@ -111,10 +103,10 @@ const std::string* TokenRegistry::Register(std::string text) {
 int ParseState::beginParse(const char* text, StatCommand* command) {
   registry_.Clear();
   position_ = text;
-  currentText_ = {};
+  current_text_ = {};
   command_ = command;
   *command_ = StatCommand{};
-  tooManyTokens_ = false;
+  too_many_tokens_ = false;
   return 0;
 }
 
@@ -134,16 +126,16 @@ int ParseState::nextToken() {
   }
   const std::string* stored = registry_.Register(std::move(word));
   if (stored == nullptr) {
-    tooManyTokens_ = true;
-    currentText_ = {};
+    too_many_tokens_ = true;
+    current_text_ = {};
     return kTokenTooMany;
   }
-  currentText_ = *stored;
+  current_text_ = *stored;
   return is_string ? kTokenWord : lookupKeyword(*stored);
 }
 
 void ParseState::endParse() {
-  currentText_ = {};
+  current_text_ = {};
   registry_.Clear();
 }
 

@@ -150,20 +150,20 @@ class ParseState {
 
   // Text of the token last returned: for a quoted string, the text between
   // its quotes. Valid until endParse.
-  std::string_view currentText() const { return currentText_; }
+  std::string_view currentText() const { return current_text_; }
   StatCommand* command() const { return command_; }
-  bool tooManyTokens() const { return tooManyTokens_; }
-  int maxStackDepth() const { return maxStackDepth_; }
+  bool tooManyTokens() const { return too_many_tokens_; }
+  int maxStackDepth() const { return max_stack_depth_; }
   // Lowers the stack limit so tests can reach it with short statements.
-  void setMaxStackDepthForTesting(int depth) { maxStackDepth_ = depth; }
+  void setMaxStackDepthForTesting(int depth) { max_stack_depth_ = depth; }
 
  private:
   const char* position_ = nullptr;  // null once the input ended early
   TokenRegistry registry_;
-  std::string_view currentText_;
+  std::string_view current_text_;
   StatCommand* command_ = nullptr;
-  bool tooManyTokens_ = false;
-  int maxStackDepth_ = kMaxStackDepth;
+  bool too_many_tokens_ = false;
+  int max_stack_depth_ = kMaxStackDepth;
 };
 
 }  // namespace vocs

@@ -11,10 +11,10 @@
 
 #include "cooc/cooc_test_helper.h"
 #include "cooc/cooccurrence_task.h"
-#include "cooc/pair_merger.h"
+#include "sorted_run/run_merger.h"
 #include "job/stat_job.h"
 #include "output/file_result_writer.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
@@ -191,13 +191,13 @@ TEST_F(CooccurrenceJobTest, SpillsDoNotChangeTheResult) {
     task.SetWriter(&writer);
     if (threshold > 0) task.SetSpillThresholdForTesting(threshold);
     job.SetCooccurrenceTask(&task);
-    const int32_t first = NextCooccurrenceMergeNumberForTesting();
+    const int32_t first = PeekMergeFileNumberForTesting();
     ASSERT_TRUE(job.Run("select")) << job.error_code();
     EXPECT_EQ(ReadFileOrMissing(dir.Sub("result.txt")), expected) << threshold;
     if (threshold == 3) {
-      EXPECT_GT(NextCooccurrenceMergeNumberForTesting() - first, 20) << "merge passes";
+      EXPECT_GT(PeekMergeFileNumberForTesting() - first, 20) << "merge passes";
     } else if (threshold == 40) {
-      EXPECT_GT(NextCooccurrenceMergeNumberForTesting() - first, 1) << "merge passes";
+      EXPECT_GT(PeekMergeFileNumberForTesting() - first, 1) << "merge passes";
     }
   }
 }

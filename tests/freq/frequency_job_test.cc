@@ -13,7 +13,7 @@
 #include "freq/frequency_test_helper.h"
 #include "job/stat_job.h"
 #include "output/file_result_writer.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/env.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 
 namespace vocs {

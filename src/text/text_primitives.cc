@@ -1,4 +1,4 @@
-#include "freq/text_primitives.h"
+#include "text/text_primitives.h"
 
 #include "platform/mbcs.h"
 

@@ -1,16 +1,28 @@
-// Text primitives shared by the splitters of both engines.
+// Text primitives shared by the splitters of both engines: finding
+// delimiters, skipping and trimming blanks, the term rule and the term cut.
+// Plain functions over byte strings; any thread.
 //
 // Text is code page 936: a byte from 0x81 to 0xFE and the byte after it are
 // one two-byte character, every other byte is a one-byte character. A
 // character set is a byte string read the same way; a two-byte member matches
 // only the same two bytes.
-#ifndef VOCS_FREQ_TEXT_PRIMITIVES_H_
-#define VOCS_FREQ_TEXT_PRIMITIVES_H_
+#ifndef VOCS_TEXT_TEXT_PRIMITIVES_H_
+#define VOCS_TEXT_TEXT_PRIMITIVES_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vocs {
+
+// Segmentation modes: the whole trimmed text is one term (NONE), the text is
+// cut at the characters of modeText (SEGASCOL), or the host converts the text
+// and the result is cut at "/" (NORMAL).
+enum SegmentationMode : int32_t {
+  kModeNone = 0,
+  kModeDelimited = 1,
+  kModeNormal = 2,
+};
 
 // Space, tab, carriage return, line feed and the full-width space A1 A1: the
 // set used for all trimming in both engines.
@@ -50,4 +62,4 @@ std::string_view CutTerm(std::string_view term);
 
 }  // namespace vocs
 
-#endif  // VOCS_FREQ_TEXT_PRIMITIVES_H_
+#endif  // VOCS_TEXT_TEXT_PRIMITIVES_H_

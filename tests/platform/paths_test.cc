@@ -1,15 +1,16 @@
 // The path rules in both styles (the Windows one driven by a server path
 // such as "D:\srv\server.exe"), directory trees, unique names and the list
 // splitter.
-#include "api/paths.h"
+#include "platform/paths.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
 
@@ -27,12 +28,12 @@ class WindowsPathsTest : public ::testing::Test {
     size_t n = ResolveDirectoryPath(name, &out, capacity, WindowsPathStyle());
     return n == out.size() || n == 0 ? out : "<length mismatch>";
   }
-  std::string Export(std::string name, int kind) {
-    int rc = ResolveExportOutputPath(&name, kind, WindowsPathStyle());
+  std::string Export(std::string name, OutputTarget target) {
+    int rc = ResolveExportOutputPath(&name, target, WindowsPathStyle());
     return rc == 0 ? name : "error " + std::to_string(rc) + ": " + name;
   }
-  std::string Command(std::string name, int kind) {
-    int rc = ResolveCommandOutputPath(&name, kind, WindowsPathStyle());
+  std::string Command(std::string name, std::optional<OutputTarget> target) {
+    int rc = ResolveCommandOutputPath(&name, target, WindowsPathStyle());
     return rc == 0 ? name : "error " + std::to_string(rc);
   }
   std::string Task(const std::string& name) {
@@ -65,23 +66,28 @@ TEST_F(WindowsPathsTest, DirectoryRuleWithoutExecutablePath) {
 }
 
 TEST_F(WindowsPathsTest, ExportRule) {
-  EXPECT_EQ(Export("t", 1), "D:\\srv\\LOCAL_HS_DB\\t\\t");
-  EXPECT_EQ(Export("out.txt", 0), "D:\\srv\\out.txt");
-  EXPECT_EQ(Export("E:\\data\\out\\", 0), "E:\\data\\out");  // exactly one separator removed
-  EXPECT_EQ(Export("E:\\data\\out\\\\", 1), "E:\\data\\out\\");
-  EXPECT_EQ(Export(std::string(200, 't'), 1), "error -1: " + std::string(200, 't'));
+  constexpr OutputTarget kFile = OutputTarget::kFile;
+  constexpr OutputTarget kTable = OutputTarget::kTable;
+  EXPECT_EQ(Export("t", kTable), "D:\\srv\\LOCAL_HS_DB\\t\\t");
+  EXPECT_EQ(Export("out.txt", kFile), "D:\\srv\\out.txt");
+  EXPECT_EQ(Export("E:\\data\\out\\", kFile), "E:\\data\\out");  // exactly one separator removed
+  EXPECT_EQ(Export("E:\\data\\out\\\\", kTable), "E:\\data\\out\\");
+  EXPECT_EQ(Export(std::string(200, 't'), kTable), "error -1: " + std::string(200, 't'));
   env_.FailAlways(EnvOp::kGetExecutablePath);
-  EXPECT_EQ(Export("t", 0), "error -1: t");
+  EXPECT_EQ(Export("t", kFile), "error -1: t");
 }
 
 TEST_F(WindowsPathsTest, CommandRule) {
-  EXPECT_EQ(Command("r.txt", 1), "D:\\srv\\r.txt");
-  EXPECT_EQ(Command("t", 2), "D:\\srv\\LOCAL_HS_DB\\t");  // no repeated base name
-  EXPECT_EQ(Command("E:\\r.txt", 3), "E:\\r.txt");       // absolute: unchanged
-  EXPECT_EQ(Command("r.txt", 3), "error " + std::to_string(VOCS_E_REPEATED_NAME));
-  EXPECT_EQ(Command(std::string(250, 'r'), 1), "error " + std::to_string(VOCS_E_OUTPUT_PATH));
+  constexpr OutputTarget kFile = OutputTarget::kFile;
+  constexpr OutputTarget kTable = OutputTarget::kTable;
+  EXPECT_EQ(Command("r.txt", kFile), "D:\\srv\\r.txt");
+  EXPECT_EQ(Command("t", kTable), "D:\\srv\\LOCAL_HS_DB\\t");  // no repeated base name
+  // An output kind that is neither: absolute names pass unchanged.
+  EXPECT_EQ(Command("E:\\r.txt", std::nullopt), "E:\\r.txt");
+  EXPECT_EQ(Command("r.txt", std::nullopt), "error " + std::to_string(VOCS_E_REPEATED_NAME));
+  EXPECT_EQ(Command(std::string(250, 'r'), kFile), "error " + std::to_string(VOCS_E_OUTPUT_PATH));
   env_.SetExecutablePath("server.exe");
-  EXPECT_EQ(Command("r.txt", 1), "error " + std::to_string(VOCS_E_EXECUTABLE_PATH));
+  EXPECT_EQ(Command("r.txt", kFile), "error " + std::to_string(VOCS_E_EXECUTABLE_PATH));
 }
 
 TEST_F(WindowsPathsTest, TaskRule) {

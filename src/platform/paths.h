@@ -13,13 +13,15 @@
 //
 // The rules are written against a PathStyle (separator and absolute test);
 // the module always uses NativePathStyle(), tests may also run the Windows
-// style on any platform. File-system services go through CurrentEnv().
+// style on any platform. File-system services go through CurrentEnv(), so
+// these rules are the same on every platform the Env runs on.
 //
 // Threads: no state of their own except the Env's generator; safe to call
 // from several threads.
-#ifndef VOCS_API_PATHS_H_
-#define VOCS_API_PATHS_H_
+#ifndef VOCS_PLATFORM_PATHS_H_
+#define VOCS_PLATFORM_PATHS_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +32,10 @@ inline constexpr size_t kPathBufferSize = 260;
 inline constexpr size_t kMaxPathLength = kPathBufferSize - 1;
 // The parsed command's output name field holds 256 bytes with its terminator.
 inline constexpr size_t kCommandNameLength = 255;
+
+// What an output name names: a result file, or a host table, whose files
+// live below the host table directory.
+enum class OutputTarget { kFile, kTable };
 
 struct PathStyle {
   char separator;
@@ -57,20 +63,22 @@ size_t ResolveDirectoryPath(std::string_view name, std::string* out,
                             const PathStyle& style = NativePathStyle());
 
 // The exports' output rule, on the name in place. Absolute: one trailing
-// separator removed. Relative with output kind 1 (table): program directory,
-// "LOCAL_HS_DB", the name, the separator, the name again. Relative otherwise:
-// program directory and the name. Returns 0, or -1 (name unchanged) when the
-// name cannot be resolved or the result would exceed kMaxPathLength.
-int ResolveExportOutputPath(std::string* name, int output_kind,
+// separator removed. Relative, for a table: program directory, "LOCAL_HS_DB",
+// the name, the separator, the name again. Relative, for a file: program
+// directory and the name. Returns 0, or -1 (name unchanged) when the name
+// cannot be resolved or the result would exceed kMaxPathLength.
+int ResolveExportOutputPath(std::string* name, OutputTarget target,
                             const PathStyle& style = NativePathStyle());
 
 // The statement rule, on the parsed command's output name in place. Absolute:
-// unchanged. Otherwise the program directory, for output kind 2 (table)
-// "LOCAL_HS_DB" and the separator, then the name. Returns 0;
+// unchanged. Otherwise the program directory, for a table "LOCAL_HS_DB" and
+// the separator, then the name. `target` is empty when the statement named
+// an output kind that is neither a file nor a table. Returns 0;
 // VOCS_E_EXECUTABLE_PATH when the executable's path has no separator (or
-// cannot be read); VOCS_E_REPEATED_NAME for an output kind other than 1 or 2;
-// VOCS_E_OUTPUT_PATH when the result would not fit the 256-byte field.
-int ResolveCommandOutputPath(std::string* name, int output_kind,
+// cannot be read); VOCS_E_REPEATED_NAME for a relative name without a
+// target; VOCS_E_OUTPUT_PATH when the result would not fit the 256-byte
+// field.
+int ResolveCommandOutputPath(std::string* name, std::optional<OutputTarget> target,
                              const PathStyle& style = NativePathStyle());
 
 // The tasks' rule for the name they hand to their writer. An empty name gives
@@ -80,6 +88,12 @@ int ResolveCommandOutputPath(std::string* name, int output_kind,
 // exceed kMaxPathLength.
 bool ResolveTaskOutputPath(std::string_view name, std::string* out,
                            const PathStyle& style = NativePathStyle());
+
+// The directory that holds a table's load files: the table's path up to,
+// not including, its last separator, followed by one separator, so "/db//t"
+// gives "/db//". Empty when the path has no separator.
+std::string TableLoadDirectory(std::string_view table_path,
+                               const PathStyle& style = NativePathStyle());
 
 bool DirectoryExists(const std::string& path);
 
@@ -101,4 +115,4 @@ void SplitList(std::string_view text, std::string_view delimiters,
 
 }  // namespace vocs
 
-#endif  // VOCS_API_PATHS_H_
+#endif  // VOCS_PLATFORM_PATHS_H_

@@ -1,10 +1,11 @@
-#include "api/paths.h"
+#include "platform/paths.h"
 
 #include <string>
 
 #include "platform/env.h"
 #include "platform/mbcs.h"
 #include "platform/path_style.h"
+#include "vocs/errors.h"
 
 namespace vocs {
 
@@ -76,13 +77,13 @@ size_t ResolveDirectoryPath(std::string_view name, std::string* out, size_t capa
   return out->size();
 }
 
-int ResolveExportOutputPath(std::string* name, int output_kind, const PathStyle& style) {
+int ResolveExportOutputPath(std::string* name, OutputTarget target, const PathStyle& style) {
   if (style.is_absolute(*name)) {
     if (EndsWith(*name, style.separator)) name->pop_back();
     return 0;
   }
   std::string work;
-  if (output_kind == 1) {
+  if (target == OutputTarget::kTable) {
     if (ResolveDirectoryPath(HostTableDirectoryName(style) + *name, &work, kPathBufferSize,
                              style) == 0) {
       return -1;
@@ -97,17 +98,15 @@ int ResolveExportOutputPath(std::string* name, int output_kind, const PathStyle&
   return 0;
 }
 
-int ResolveCommandOutputPath(std::string* name, int output_kind, const PathStyle& style) {
+int ResolveCommandOutputPath(std::string* name, std::optional<OutputTarget> target,
+                             const PathStyle& style) {
   if (style.is_absolute(*name)) return 0;
   std::string directory;
-  if (!ProgramDirectory(&directory, style)) return -3205;
-  if (output_kind == 2) {
-    directory += HostTableDirectoryName(style);
-  } else if (output_kind != 1) {
-    return -3501;
-  }
+  if (!ProgramDirectory(&directory, style)) return VOCS_E_EXECUTABLE_PATH;
+  if (!target) return VOCS_E_REPEATED_NAME;
+  if (*target == OutputTarget::kTable) directory += HostTableDirectoryName(style);
   directory += *name;
-  if (directory.size() > kCommandNameLength) return -3403;
+  if (directory.size() > kCommandNameLength) return VOCS_E_OUTPUT_PATH;
   *name = std::move(directory);
   return 0;
 }
@@ -132,6 +131,14 @@ bool ResolveTaskOutputPath(std::string_view name, std::string* out, const PathSt
   if (EndsWith(result, style.separator)) result.pop_back();
   *out = std::move(result);
   return true;
+}
+
+std::string TableLoadDirectory(std::string_view table_path, const PathStyle& style) {
+  const size_t last = FindLastMbcs(table_path, style.separator);
+  if (last == std::string_view::npos) return std::string();
+  std::string directory(table_path.substr(0, last));
+  directory.push_back(style.separator);
+  return directory;
 }
 
 bool DirectoryExists(const std::string& path) {

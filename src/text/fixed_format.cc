@@ -1,4 +1,4 @@
-#include "cooc/fixed_format.h"
+#include "text/fixed_format.h"
 
 #include <bit>
 #include <charconv>

@@ -1,5 +1,5 @@
 // The text primitives the splitters rely on, and the cut of long terms.
-#include "freq/text_primitives.h"
+#include "text/text_primitives.h"
 
 #include <gtest/gtest.h>
 

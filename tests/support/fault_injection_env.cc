@@ -1,4 +1,4 @@
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 
 namespace vocs {
 

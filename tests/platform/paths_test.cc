@@ -98,6 +98,15 @@ TEST_F(WindowsPathsTest, TaskRule) {
   EXPECT_EQ(Task(std::string(260, 't')), "refused");
 }
 
+TEST_F(WindowsPathsTest, TableLoadDirectoryRule) {
+  auto load = [](const std::string& path) { return TableLoadDirectory(path, WindowsPathStyle()); };
+  EXPECT_EQ(load("D:\\srv\\LOCAL_HS_DB\\t"), "D:\\srv\\LOCAL_HS_DB\\");
+  EXPECT_EQ(load("D:\\db\\\\t"), "D:\\db\\\\");  // a doubled separator stays doubled
+  EXPECT_EQ(load("D:\\db\\t\\"), "D:\\db\\t\\");  // the last separator is the trailing one
+  EXPECT_EQ(load("D:\\db\x95\x5Ct"), "D:\\");   // 0x95 0x5C is one character
+  EXPECT_EQ(load("t"), "");
+}
+
 TEST_F(WindowsPathsTest, SeparatorSearchStepsOverTwoByteCharacters) {
   // 0x95 0x5C is one character whose trail byte is the separator's byte.
   env_.SetExecutablePath("D:\\srv\x95\x5C" "server.exe");

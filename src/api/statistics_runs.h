@@ -65,7 +65,7 @@ struct RunSource {
 struct StatisticsRun {
   StatisticKind statistic = StatisticKind::kFrequency;
   OutputTarget output = OutputTarget::kFile;
-  // Handed to the task's output rule (StatTask::SetOutputName): relative
+  // Handed to the task's output rule (SpillingTask::SetOutputName): relative
   // names go below the host table directory, absolute ones are kept.
   std::string output_name;
   // The task's tempDir, unchanged; empty: the task makes its own work

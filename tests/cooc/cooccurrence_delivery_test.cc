@@ -11,10 +11,10 @@
 
 #include "cooc/cooc_test_helper.h"
 #include "cooc/cooccurrence_task.h"
-#include "text/fixed_format.h"
 #include "job/stat_source.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
+#include "text/fixed_format.h"
 #include "vocs/errors.h"
 
 namespace vocs {

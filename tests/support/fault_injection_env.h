@@ -9,9 +9,11 @@
 // It can also stand in for the executable's path, so that a test decides
 // where the program directory is.
 //
+// It lives with the tests: the product carries no test double.
+//
 // Thread-safe: counters are guarded by one mutex.
-#ifndef VOCS_PLATFORM_FAULT_INJECTION_ENV_H_
-#define VOCS_PLATFORM_FAULT_INJECTION_ENV_H_
+#ifndef VOCS_TESTS_SUPPORT_FAULT_INJECTION_ENV_H_
+#define VOCS_TESTS_SUPPORT_FAULT_INJECTION_ENV_H_
 
 #include <array>
 #include <cstdint>
@@ -101,4 +103,4 @@ class FaultInjectionEnv : public EnvWrapper {
 
 }  // namespace vocs
 
-#endif  // VOCS_PLATFORM_FAULT_INJECTION_ENV_H_
+#endif  // VOCS_TESTS_SUPPORT_FAULT_INJECTION_ENV_H_

@@ -26,7 +26,7 @@
 // runs still hold everything). Lines the codec does not parse are skipped.
 //
 // Memory is fixed: one line buffer per input and the output buffer,
-// whatever the number of keys. A merger is used by one thread; File access
+// whatever the number of keys. A merger is used by one thread; file access
 // goes through CurrentEnv().
 #ifndef VOCS_SORTED_RUN_RUN_MERGER_H_
 #define VOCS_SORTED_RUN_RUN_MERGER_H_

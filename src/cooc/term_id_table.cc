@@ -128,14 +128,13 @@ void TermIdTable::UpdateOrder() {
   rank_.resize(total);
   ordered_arena_.clear();
   ordered_arena_.reserve(arena_.size());
-  ordered_ends_.resize(total);
-  ordered_prefixes_.resize(total);
+  ordered_.resize(total);
   for (size_t r = 0; r < total; ++r) {
     rank_[sorted_[r]] = static_cast<uint32_t>(r);
     const std::string_view term = Term(sorted_[r]);
+    ordered_[r] = OrderedTerm{OrderPrefix(term), ordered_arena_.size(),
+                              static_cast<uint32_t>(term.size())};
     ordered_arena_.append(term);
-    ordered_ends_[r] = ordered_arena_.size();
-    ordered_prefixes_[r] = OrderPrefix(term);
   }
 }
 

@@ -78,10 +78,10 @@ class TermIdTable {
   // in that order (a spill reads its terms in order of their ranks), and its
   // OrderPrefix. Valid until the next UpdateOrder.
   std::string_view TermAtRank(uint32_t rank) const {
-    const uint64_t begin = rank == 0 ? 0 : ordered_ends_[rank - 1];
-    return std::string_view(ordered_arena_.data() + begin, ordered_ends_[rank] - begin);
+    const OrderedTerm& t = ordered_[rank];
+    return std::string_view(ordered_arena_.data() + t.begin, t.length);
   }
-  uint64_t PrefixAtRank(uint32_t rank) const { return ordered_prefixes_[rank]; }
+  uint64_t PrefixAtRank(uint32_t rank) const { return ordered_[rank].prefix; }
 
  private:
   struct Entry {
@@ -110,9 +110,15 @@ class TermIdTable {
   size_t counted_terms_ = 0;
   std::vector<uint32_t> sorted_;  // ids in byte order of their terms
   std::vector<uint32_t> rank_;    // position of each id in sorted_
-  std::string ordered_arena_;             // the terms in byte order
-  std::vector<uint64_t> ordered_ends_;    // end of each in ordered_arena_
-  std::vector<uint64_t> ordered_prefixes_;  // OrderPrefix of each
+  // A term in byte order: where it lies in ordered_arena_, and its
+  // OrderPrefix, together so that a spill finds both in one place.
+  struct OrderedTerm {
+    uint64_t prefix;
+    uint64_t begin;
+    uint32_t length;
+  };
+  std::string ordered_arena_;  // the terms in byte order
+  std::vector<OrderedTerm> ordered_;
 };
 
 }  // namespace vocs

@@ -18,9 +18,9 @@
 // reserved by creating the file exclusively, so merges on other threads or in
 // other processes sharing the directory never write the same file.
 //
-// Failure: an input that cannot be opened or read, an intermediate file that
-// cannot be reserved, opened or fully written, or a final move and copy that
-// both fail make Merge return false; a run that silently lacks counts is
+// Failure: an input that cannot be opened or read or whose keys do not
+// ascend, an intermediate file that cannot be reserved, opened or fully
+// written, or a final move and copy that both fail make Merge return false; a run that silently lacks counts is
 // never produced. The intermediate files of a failed pass and the passes
 // before it stay on disk; after a failed final step they are deleted (the
 // runs still hold everything). Lines the codec does not parse are skipped.
@@ -142,30 +142,33 @@ class RunMerger {
     LoserTree<decltype(greater)> tree(static_cast<int>(cursors.size()), greater);
     tree.Build();
     // The folding step: equal keys arrive one after the other and become one
-    // held entry. Two are kept in turn, because the writer compares each
-    // entry with the one before it, which must keep its bytes until then.
-    Held held[2];
-    int current = 0;
+    // held entry, written when a greater key comes. A smaller one means an
+    // input out of order, whose equal keys could have passed each other: the
+    // pass fails rather than write them twice. This comparison is the
+    // writer's order check, so lines go to it with AddInOrder.
+    Held held;
     bool holding = false;
     for (;;) {
       const int w = tree.winner();
       Cursor& winner = cursors[static_cast<size_t>(w)];
       if (winner.exhausted) break;
-      if (holding && Codec::Compare(Codec::View(held[current]), winner.entry) == 0) {
-        Codec::Fold(winner.entry, &held[current]);
-      } else {
+      const int order = holding ? Codec::Compare(Codec::View(held), winner.entry) : -1;
+      if (order == 0) {
+        Codec::Fold(winner.entry, &held);
+      } else if (order < 0) {
         if (holding) {
-          writer.Add(Codec::View(held[current]));
+          writer.AddInOrder(Codec::View(held));
           if (!writer.ok()) return false;
-          current ^= 1;
         }
-        Codec::Hold(winner.entry, &held[current]);
+        Codec::Hold(winner.entry, &held);
         holding = true;
+      } else {
+        return false;
       }
       if (!winner.Advance()) return false;
       tree.Replay(w);
     }
-    if (holding) writer.Add(Codec::View(held[current]));
+    if (holding) writer.AddInOrder(Codec::View(held));
     return writer.Finish();
   }
 

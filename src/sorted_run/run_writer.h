@@ -2,11 +2,12 @@
 // format of its codec: Open, Add in strictly ascending key order, Finish.
 //
 // Lines are composed in a LineBuffer and handed to the file in pieces of
-// about 64 KiB. Every key is compared with the one before it; a key that does
-// not sort after its predecessor fails the writer, since a run out of order
-// would make the merge miss equal keys and write them twice. To keep that
-// check free of copies, the entry passed to Add must keep its bytes until the
-// next Add (or Finish).
+// about 64 KiB. Add compares every key with the one before it; a key that
+// does not sort after its predecessor fails the writer, since a run out of
+// order would make the merge miss equal keys and write them twice. To keep
+// that check free of copies, the entry passed to Add must keep its bytes
+// until the next Add (or Finish). A caller that has made the same comparison
+// already (the merge's folding step) uses AddInOrder instead.
 //
 // Failure is sticky: once the file does not open, a write fails or a key
 // comes out of order, the writer stays failed (ok() is false), later entries
@@ -56,6 +57,15 @@ class RunWriter {
     }
     last_ = entry;
     has_last_ = true;
+    Codec::Append(entry, &buffer_);
+    if (buffer_.size() >= kChunk) Flush();
+  }
+
+  // Appends the line of an entry the caller has found to sort after the one
+  // it added before; no key is kept for the next Add to compare with.
+  void AddInOrder(const Entry& entry) {
+    if (!ok_) return;
+    has_last_ = false;
     Codec::Append(entry, &buffer_);
     if (buffer_.size() >= kChunk) Flush();
   }

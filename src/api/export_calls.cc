@@ -6,16 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "api/paths.h"
 #include "api/statistics_runs.h"
+#include "platform/paths.h"
+#include "text/text_primitives.h"
 #include "vocs/errors.h"
 
 namespace vocs {
 
 namespace {
-
-// The output kind of the exports that selects a host table.
-constexpr int32_t kTableOutput = 1;
 
 std::string& TempPathSetting() {
   static std::string setting = "interpath";
@@ -24,10 +22,12 @@ std::string& TempPathSetting() {
 
 bool NonEmpty(const char* text) { return text != nullptr && text[0] != '\0'; }
 
-bool ModeInRange(int32_t mode) { return mode >= 0 && mode <= 2; }
+bool ModeInRange(int32_t mode) { return mode >= kModeNone && mode <= kModeNormal; }
 
-// Mode 1 cuts at the characters of its text, so it needs one.
-bool HasModeText(int32_t mode, const char* mode_text) { return mode != 1 || NonEmpty(mode_text); }
+// SEGASCOL cuts at the characters of its text, so it needs one.
+bool HasModeText(int32_t mode, const char* mode_text) {
+  return mode != kModeDelimited || NonEmpty(mode_text);
+}
 
 std::string TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
@@ -40,11 +40,13 @@ int32_t RunExport(StatisticsRun run, const char* output_name, int32_t output_kin
     temp_dir.clear();  // the task then makes its own work directory
   }
   // The name lives in a path buffer: a longer one is refused, never cut.
+  const OutputTarget target =
+      output_kind == kExportTableOutput ? OutputTarget::kTable : OutputTarget::kFile;
   std::string name = output_name;
-  if (name.size() > kMaxPathLength || ResolveExportOutputPath(&name, output_kind) != 0) {
+  if (name.size() > kMaxPathLength || ResolveExportOutputPath(&name, target) != 0) {
     return VOCS_E_OUTPUT_PATH;
   }
-  run.output = output_kind == kTableOutput ? OutputTarget::kTable : OutputTarget::kFile;
+  run.output = target;
   run.output_name = std::move(name);
   run.temp_dir = std::move(temp_dir);
   run.host = host;
@@ -93,7 +95,7 @@ int32_t ExportTogether(const char* query, const char* first_field, int32_t first
   // The second mode has no range test: the job refuses a bad one when it
   // prepares that field's text.
   if (!NonEmpty(query) || !NonEmpty(first_field) || !NonEmpty(output_name) ||
-      !ModeInRange(first_mode) || (second_field == nullptr && first_mode == 0) ||
+      !ModeInRange(first_mode) || (second_field == nullptr && first_mode == kModeNone) ||
       !HasModeText(first_mode, first_mode_text) || !HasModeText(second_mode, second_mode_text)) {
     return VOCS_E_BAD_ARGUMENT;
   }
@@ -114,7 +116,8 @@ int32_t ExportTogether2(const char* first_text, int32_t first_length, int32_t fi
                         int32_t second_mode, const char* second_mode_text, int32_t min_freq,
                         int32_t output_kind, const char* output_name, HostInterface* host) {
   if (!NonEmpty(first_text) || !NonEmpty(output_name) || !ModeInRange(first_mode) ||
-      (second_text == nullptr && first_mode == 0) || !HasModeText(first_mode, first_mode_text) ||
+      (second_text == nullptr && first_mode == kModeNone) ||
+      !HasModeText(first_mode, first_mode_text) ||
       !HasModeText(second_mode, second_mode_text)) {
     return VOCS_E_BAD_ARGUMENT;
   }

@@ -10,8 +10,8 @@
 // setting with ResolveDirectoryPath into the task's temporary directory,
 // resolve the output name with ResolveExportOutputPath (VOCS_E_OUTPUT_PATH
 // when that fails), describe the sources and hand the whole to RunStatistics.
-// outputKind 1 selects a table writer, any other value a file writer; the
-// writer keeps output mode 0.
+// outputKind kExportTableOutput selects a table writer, any other value a
+// file writer; the writer keeps the mode kAllFields.
 //
 // The temporary path setting is one process-wide value, "interpath" until
 // SetTempPathSetting succeeds. It is not guarded: it must not change while a
@@ -24,6 +24,12 @@
 #include "vocs/host_interface.h"
 
 namespace vocs {
+
+// The outputKind argument of the statistics exports.
+enum ExportOutputKind : int32_t {
+  kExportFileOutput = 0,   // (so is every value but kExportTableOutput)
+  kExportTableOutput = 1,
+};
 
 // Term frequency over the comma-separated `fields` of the query's records;
 // empty pieces of the list are skipped.

@@ -6,7 +6,7 @@
 //
 //   int32 N                       item count; 0 or less means no item
 //   N x { text, int32 mode, mode text }
-//   int32 output kind             2 = host table, any other value = file
+//   int32 output kind             kTableOutput (2) = host table, any other value = file
 //   output name
 //   int32 minimum frequency       frequency requests only
 //
@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "lang/stat_command.h"
+
 namespace vocs {
 
 struct PackedItem {
@@ -31,7 +33,7 @@ struct PackedItem {
 
 struct PackedRequest {
   std::vector<PackedItem> items;
-  int32_t outputKind = 0;
+  int32_t outputKind = kNoOutput;  // a CommandOutputKind
   std::string outputName;
   int32_t minFrequency = 0;  // stays 0 for co-occurrence requests
 };

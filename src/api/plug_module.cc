@@ -1,13 +1,15 @@
 #include "api/plug_module.h"
 
 #include <cstring>
+#include <optional>
 
 #include "api/boundary_guard.h"
-#include "api/paths.h"
 #include "api/statistics_runs.h"
 #include "lang/parser.h"
 #include "lang/stat_command.h"
 #include "platform/mbcs.h"
+#include "platform/paths.h"
+#include "text/text_primitives.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -23,8 +25,13 @@ bool HasFrame(const char* request, const char* frame, size_t length_with_nul) {
   return true;
 }
 
-constexpr int32_t kTableOutput = 2;  // packed requests and statements
-constexpr int32_t kFieldList = 2;
+// Where a statement's output kind leads; nothing for a kind that is neither
+// a file nor a table.
+std::optional<OutputTarget> CommandOutputTarget(int32_t output_kind) {
+  if (output_kind == kFileOutput) return OutputTarget::kFile;
+  if (output_kind == kTableOutput) return OutputTarget::kTable;
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -34,7 +41,7 @@ void PlugModule::Release() { Destroy(1); }
 
 PlugModuleInterface* PlugModule::Destroy(int32_t flags) {
   host_.store(nullptr);
-  hostValue_ = 0;
+  host_value_ = 0;
   name_.clear();
   name_.shrink_to_fit();
   if (flags & 1) delete this;  // created by PlugModule_CreateInstance with new
@@ -79,6 +86,7 @@ StatisticsRun PackedRun(const PackedRequest& request, StatisticKind statistic,
                         HostInterface* host) {
   StatisticsRun run;
   run.statistic = statistic;
+  // Any output kind but a table writes a file.
   run.output = request.outputKind == kTableOutput ? OutputTarget::kTable : OutputTarget::kFile;
   // Relative names go below the host table directory whatever the output.
   run.output_name = request.outputName;
@@ -98,7 +106,7 @@ StatisticsRun PackedRun(const PackedRequest& request, StatisticKind statistic,
 int32_t PlugModule::RunFrequencyRequest(const PackedRequest& request, HostInterface* host) {
   if (request.outputName.empty()) return VOCS_E_BAD_ARGUMENT;
   StatisticsRun run = PackedRun(request, StatisticKind::kFrequency, host);
-  run.writer_mode = 1;  // packed frequency requests write the term and its frequency only
+  run.writer_mode = kFrequencyOnly;  // packed frequency requests write the term and its frequency
   return RunStatistics(run);
 }
 
@@ -115,13 +123,14 @@ int32_t PlugModule::RunStatement(const char* statement) {
     parsed = ParseStatement(statement, &command);
   }
   if (parsed != 0) return VOCS_E_PARSE;
-  int32_t resolved = ResolveCommandOutputPath(&command.outputName, command.outputKind);
+  const int32_t resolved =
+      ResolveCommandOutputPath(&command.outputName, CommandOutputTarget(command.outputKind));
   if (resolved < 0) return resolved;
   HostInterface* host = host_.load();
   switch (command.kind) {
-    case 1:
+    case kWordFrequency:
       return RunFrequencyStatement(command, host);
-    case 2:
+    case kAssociatedFrequency:
       return RunCooccurrenceStatement(command, host);
     default:
       return VOCS_E_UNKNOWN_REQUEST;
@@ -148,7 +157,7 @@ StatisticsRun StatementRun(const StatCommand& command, StatisticKind statistic,
   } else {
     // File lists are always read in mode 2: the host converts the text.
     for (const std::string& file : command.files) {
-      run.sources.push_back(RunSource::File(file, 2, ""));
+      run.sources.push_back(RunSource::File(file, kModeNormal, ""));
     }
   }
   return run;
@@ -160,7 +169,7 @@ int32_t PlugModule::RunFrequencyStatement(const StatCommand& command, HostInterf
   if (command.outputName.empty()) return VOCS_E_BAD_ARGUMENT;
   StatisticsRun run = StatementRun(command, StatisticKind::kFrequency, host);
   // A frequency run over files writes the term and its frequency only.
-  if (command.sourceKind != kFieldList) run.writer_mode = 1;
+  if (command.sourceKind != kFieldList) run.writer_mode = kFrequencyOnly;
   return RunStatistics(run);
 }
 

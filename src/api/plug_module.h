@@ -38,7 +38,7 @@ class PlugModule final : public PlugModuleInterface {
   void VOCS_MODCALL Reserved4(int32_t) override {}
   bool VOCS_MODCALL Reserved5(int32_t) override { return true; }
   void VOCS_MODCALL SetHostInterface(HostInterface* host) override { host_.store(host); }
-  void VOCS_MODCALL SetHostValue(int32_t value) override { hostValue_ = value; }
+  void VOCS_MODCALL SetHostValue(int32_t value) override { host_value_ = value; }
   PlugModuleInterface* VOCS_MODCALL Destroy(int32_t flags) override;
 
   // The C++ side of Execute: runs one framed command.
@@ -50,7 +50,7 @@ class PlugModule final : public PlugModuleInterface {
   int32_t RunStatement(const char* statement);
 
   HostInterface* host() const { return host_.load(); }
-  int32_t hostValue() const { return hostValue_; }
+  int32_t hostValue() const { return host_value_; }
   const std::string& name() const { return name_; }
 
  private:
@@ -64,7 +64,7 @@ class PlugModule final : public PlugModuleInterface {
   std::mutex lock_;
   std::string name_;
   std::atomic<HostInterface*> host_{nullptr};
-  int32_t hostValue_ = 0;
+  int32_t host_value_ = 0;
 };
 
 }  // namespace vocs

@@ -1,5 +1,4 @@
 # Sources of src/api, appended to vocs_core.
-list(APPEND VOCS_CORE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/paths.cc)
 list(APPEND VOCS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/statistics_runs.cc
   ${CMAKE_CURRENT_LIST_DIR}/export_calls.cc

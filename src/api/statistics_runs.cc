@@ -14,7 +14,7 @@ namespace vocs {
 
 namespace {
 
-std::unique_ptr<StatTask> MakeTask(StatisticKind statistic) {
+std::unique_ptr<SpillingTask> MakeTask(StatisticKind statistic) {
   if (statistic == StatisticKind::kFrequency) return std::make_unique<FrequencyTask>();
   return std::make_unique<CooccurrenceTask>();
 }
@@ -75,7 +75,7 @@ RunSource RunSource::File(std::string path, int32_t mode, std::string mode_text)
 
 int32_t RunStatistics(const StatisticsRun& run) {
   // Declared in the reverse of the destruction order: writer, job, task.
-  std::unique_ptr<StatTask> task = MakeTask(run.statistic);
+  std::unique_ptr<SpillingTask> task = MakeTask(run.statistic);
   std::unique_ptr<StatJob> job;
   std::unique_ptr<ResultWriter> writer;
 

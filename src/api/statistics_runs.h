@@ -34,12 +34,13 @@
 #include <string>
 #include <vector>
 
+#include "output/result_writer.h"
+#include "platform/paths.h"
 #include "vocs/host_interface.h"
 
 namespace vocs {
 
 enum class StatisticKind { kFrequency, kCooccurrence };
-enum class OutputTarget { kFile, kTable };
 
 // One input of a run, added to the job in the order of the list.
 struct RunSource {
@@ -64,16 +65,15 @@ struct RunSource {
 struct StatisticsRun {
   StatisticKind statistic = StatisticKind::kFrequency;
   OutputTarget output = OutputTarget::kFile;
-  // Handed to the task's output rule (StatTask::SetOutputName): relative
+  // Handed to the task's output rule (SpillingTask::SetOutputName): relative
   // names go below the host table directory, absolute ones are kept.
   std::string output_name;
   // The task's tempDir, unchanged; empty: the task makes its own work
   // directory below "vocstemp".
   std::string temp_dir;
   int32_t min_frequency = 0;
-  // The writer's output mode; 1 is the frequency-only layout. 0 is the mode
-  // a new writer has.
-  int32_t writer_mode = 0;
+  // The writer's output mode (a WriterMode).
+  int32_t writer_mode = kAllFields;
   // Given to the job and, for table output, to the writer. Null makes the
   // run fail with VOCS_E_NO_HOST.
   HostInterface* host = nullptr;

@@ -2,15 +2,15 @@
 // line and every pair becomes one CooccurrenceRecord with its support and
 // reliability values.
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <utility>
 
 #include "cooc/cooccurrence_task.h"
-#include "cooc/fixed_format.h"
 #include "cooc/pair_line.h"
 #include "output/result_writer.h"
 #include "platform/env.h"
+#include "platform/line_reader.h"
+#include "text/fixed_format.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -20,69 +20,8 @@ namespace {
 // Lines are handled in batches, so that the term lookups of a batch can wait
 // for memory together instead of one after the other.
 constexpr size_t kDeliveryBatch = 32;
+// The result file is read in pieces of this size.
 constexpr size_t kReadChunk = 1 << 20;
-
-// Reads the result file in large pieces and hands out its lines in batches
-// of views into its buffer, valid until the next call; as LineReader, a CR
-// before the LF is not part of a line and a last line needs no LF.
-class BatchLineReader {
- public:
-  explicit BatchLineReader(std::unique_ptr<SequentialFile> file)
-      : file_(std::move(file)), buffer_(kReadChunk, '\0') {}
-
-  // Up to `max` lines; 0 at the end of the file.
-  size_t Next(std::string_view* lines, size_t max) {
-    size_t n = 0;
-    for (;;) {
-      while (n < max) {
-        const void* lf = std::memchr(buffer_.data() + begin_, '\n', end_ - begin_);
-        if (lf == nullptr) break;
-        const size_t stop = static_cast<size_t>(static_cast<const char*>(lf) - buffer_.data());
-        lines[n++] = Line(stop);
-        begin_ = stop + 1;
-      }
-      // Lines handed out must stay where they are until the next call.
-      if (n > 0) return n;
-      if (eof_) {
-        if (begin_ == end_) return 0;
-        lines[0] = Line(end_);
-        begin_ = end_;
-        return 1;
-      }
-      Refill();
-    }
-  }
-  bool error() const { return error_; }
-
- private:
-  std::string_view Line(size_t stop) const {
-    size_t length = stop - begin_;
-    if (length > 0 && buffer_[stop - 1] == '\r') --length;
-    return std::string_view(buffer_.data() + begin_, length);
-  }
-  void Refill() {
-    if (begin_ > 0) {
-      std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-      end_ -= begin_;
-      begin_ = 0;
-    }
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-    const int64_t n = file_->Read(buffer_.data() + end_, buffer_.size() - end_);
-    if (n < 0) error_ = true;
-    if (n <= 0) {
-      eof_ = true;
-      return;
-    }
-    end_ += static_cast<size_t>(n);
-  }
-
-  std::unique_ptr<SequentialFile> file_;
-  std::string buffer_;
-  size_t begin_ = 0;
-  size_t end_ = 0;
-  bool eof_ = false;
-  bool error_ = false;
-};
 
 }  // namespace
 
@@ -90,16 +29,16 @@ int CooccurrenceTask::DeliverResults() {
   if (writer_ == nullptr) return 0;
   int result = writer_->open(outputName_);
   if (result != 0) return result;
-  std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath_);
+  std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath());
   if (file == nullptr) return VOCS_E_RESULT_FILE_OPEN;
-  BatchLineReader reader(std::move(file));
+  LineReader reader(std::move(file), kReadChunk);
   std::string_view lines[kDeliveryBatch];
-  for (size_t n; (n = reader.Next(lines, kDeliveryBatch)) > 0;) DeliverBatch(lines, n);
+  for (size_t n; (n = reader.ReadLines(lines, kDeliveryBatch)) > 0;) DeliverBatch(lines, n);
   // A read error would cut the results short without notice.
   if (reader.error()) return VOCS_E_RESULT_FILE_OPEN;
   result = writer_->finish();
   if (result != 0) return result;
-  RemoveTemporaryFiles();
+  files_.RemoveTemporaryFiles();
   return 0;
 }
 
@@ -125,7 +64,7 @@ void CooccurrenceTask::DeliverBatch(const std::string_view* lines, size_t n) {
   }
 }
 
-int CooccurrenceTask::EmitResultRecord(std::string_view line) {
+int CooccurrenceTask::EmitResultRecordForTesting(std::string_view line) {
   PairLine pair;
   if (!ParsePairLine(line, &pair)) return VOCS_E_MALFORMED_PAIR_LINE;
   if (pair.count < minFrequency_) return 0;
@@ -143,32 +82,32 @@ int CooccurrenceTask::EmitPair(const PairLine& pair, uint32_t id2) {
   return writer_->writeRecord(record);
 }
 
-int CooccurrenceTask::ComputeValues(CooccurrenceRecord* record, int64_t count) {
+int CooccurrenceTask::ComputeValuesForTesting(CooccurrenceRecord* record, int64_t count) {
   return ComputeValuesFor(record, count, termCountTable_.Find((*record)[1]));
 }
 
 int CooccurrenceTask::ComputeValuesFor(CooccurrenceRecord* record, int64_t count, uint32_t id2) {
-  uint32_t id1 = lastTerm1Id_;
-  if (id1 == TermIdTable::kNoTerm || (*record)[0] != lastTerm1_) {
+  uint32_t id1 = last_term1_id_;
+  if (id1 == TermIdTable::kNoTerm || (*record)[0] != last_term1_) {
     id1 = termCountTable_.Find((*record)[0]);
     if (id1 != TermIdTable::kNoTerm) {
-      lastTerm1_.assign((*record)[0]);
-      lastTerm1Id_ = id1;
+      last_term1_.assign((*record)[0]);
+      last_term1_id_ = id1;
     }
   }
   if (id1 == TermIdTable::kNoTerm || id2 == TermIdTable::kNoTerm) return VOCS_E_NO_TERM_COUNT;
   const int64_t n1 = termCountTable_.Count(id1);
   const int64_t n2 = termCountTable_.Count(id2);
   if (n1 == 0 || n2 == 0) return VOCS_E_NO_TERM_COUNT;
-  (*record)[3] = ShareText(&support1Text_, count, n1, false);
-  (*record)[4] = ShareText(&support2Text_, count, n2, true);
+  (*record)[3] = ShareText(&support1_text_, count, n1, false);
+  (*record)[4] = ShareText(&support2_text_, count, n2, true);
   // The reliability depends on the count alone: small counts keep theirs.
   if (count >= 0 && static_cast<uint64_t>(count) < kReliabilityTexts) {
-    if (reliabilityTexts_.empty()) reliabilityTexts_.resize(kReliabilityTexts);
-    (*record)[5] = ShareText(&reliabilityTexts_[static_cast<size_t>(count)], count,
+    if (reliability_texts_.empty()) reliability_texts_.resize(kReliabilityTexts);
+    (*record)[5] = ShareText(&reliability_texts_[static_cast<size_t>(count)], count,
                              totalTermCount_, true);
   } else {
-    (*record)[5] = ShareText(&reliabilityText_, count, totalTermCount_, true);
+    (*record)[5] = ShareText(&reliability_text_, count, totalTermCount_, true);
   }
   return 0;
 }

@@ -4,13 +4,12 @@
 #include <bit>
 #include <new>
 
-#include "api/paths.h"
 #include "cooc/pair_line.h"
-#include "cooc/pair_merger.h"
 #include "cooc/spill_sort.h"
-#include "freq/text_primitives.h"
 #include "job/stat_source.h"
-#include "platform/env.h"
+#include "sorted_run/run_merger.h"
+#include "sorted_run/run_writer.h"
+#include "text/text_primitives.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -21,8 +20,6 @@ namespace {
 // can be fetched while the current ones are counted.
 constexpr size_t kBlockSize = 1024;
 constexpr size_t kPrefetchDistance = 12;
-// Spill output goes to the file in pieces of about this size.
-constexpr size_t kSpillChunk = 64 * 1024;
 
 constexpr std::string_view kSlash = "/";
 
@@ -40,7 +37,7 @@ using Slot = PairCountTable::Slot;
 
 }  // namespace
 
-CooccurrenceTask::CooccurrenceTask() : block_(kBlockSize) {
+CooccurrenceTask::CooccurrenceTask() : SpillingTask("TOG_", "tog_"), block_(kBlockSize) {
   ids1_.reserve(256);
   ids2_.reserve(256);
 }
@@ -104,25 +101,19 @@ bool CooccurrenceTask::ModeZeroTerm(StatSource* source, std::string_view* term) 
 }
 
 void CooccurrenceTask::ReserveTable() {
-  if (tableReserved_) return;
-  tableReserved_ = true;
-  pairTable_.Reserve(spillThreshold_);
+  if (table_reserved_) return;
+  table_reserved_ = true;
+  pairTable_.Reserve(spill_threshold_);
 }
 
 int CooccurrenceTask::ProcessRecord(int32_t, StatSource* first, StatSource* second) {
-  if (spillFailed_) return VOCS_E_NO_RESULT_FILE;
-  firstSource_ = first;
-  secondSource_ = second;
-  int result;
+  if (spill_failed_) return VOCS_E_NO_RESULT_FILE;
   try {
     ReserveTable();
-    result = second == nullptr ? ProcessSingleSource(first) : ProcessSourcePair(first, second);
+    return second == nullptr ? ProcessSingleSource(first) : ProcessSourcePair(first, second);
   } catch (const std::bad_alloc&) {
-    result = VOCS_E_PAIR_NOT_COUNTED;
+    return VOCS_E_PAIR_NOT_COUNTED;
   }
-  firstSource_ = nullptr;
-  secondSource_ = nullptr;
-  return result;
 }
 
 int CooccurrenceTask::ProcessSingleSource(StatSource* source) {
@@ -207,37 +198,28 @@ inline bool CooccurrenceTask::AddPairKey(uint64_t key) {
     termCountTable_.AddCount(static_cast<uint32_t>(key));
     totalTermCount_ += 2;
   }
-  if (pairTable_.size() >= spillThreshold_) return SpillAndClear();
+  if (pairTable_.size() >= spill_threshold_) return SpillAndClear();
   return true;
 }
 
-bool CooccurrenceTask::AddPair(std::string_view term1, std::string_view term2) {
-  if (spillFailed_) return false;
+bool CooccurrenceTask::AddPairForTesting(std::string_view term1, std::string_view term2) {
+  if (spill_failed_) return false;
   ReserveTable();
   const uint32_t id1 = termCountTable_.Intern(CutTerm(term1));
   const uint32_t id2 = termCountTable_.Intern(CutTerm(term2));
   return AddPairKey(PairCountTable::Key(id1, id2));
 }
 
-bool CooccurrenceTask::CountPairTerm(std::string_view term) {
-  termCountTable_.AddCount(termCountTable_.Intern(CutTerm(term)));
-  ++totalTermCount_;
-  return true;
-}
-
 bool CooccurrenceTask::SpillAndClear() {
   const bool ok = SpillPairs();
   pairTable_.Clear();
-  if (!ok) spillFailed_ = true;
+  if (!ok) spill_failed_ = true;
   return ok;
 }
 
 bool CooccurrenceTask::SpillPairs() {
-  std::string path;
-  if (!MakeSpillFileName("TOG_", "tog_", &path)) return false;
-  std::unique_ptr<WritableFile> file = CurrentEnv()->NewWritableFile(path);
-  if (file == nullptr) return false;
-  spillFiles_.push_back(path);
+  RunWriter<PairLineCodec> writer;
+  if (!files_.OpenSpill(&writer)) return false;
 
   // Sort by the byte order of the terms: replace each id by its rank among
   // all terms, so that pairs sort as plain integers.
@@ -255,36 +237,36 @@ bool CooccurrenceTask::SpillPairs() {
   }
   SortSpillEntries(entries, n, pairTable_.capacity(), 2 * bits);
 
-  bool ok = true;
-  lineFormatter_.clear();
+  PairLineCodec::Entry entry;
   uint32_t rank1 = 0;
-  std::string_view term1 = n > 0 ? termCountTable_.TermAtRank(0) : std::string_view();
+  if (n > 0) {
+    entry.term1 = termCountTable_.TermAtRank(0);
+    entry.prefix1 = termCountTable_.PrefixAtRank(0);
+  }
   for (size_t i = 0; i < n; ++i) {
     const uint32_t r1 = static_cast<uint32_t>(entries[i].key >> bits);
     if (r1 != rank1) {
       rank1 = r1;
-      term1 = termCountTable_.TermAtRank(r1);
+      entry.term1 = termCountTable_.TermAtRank(r1);
+      entry.prefix1 = termCountTable_.PrefixAtRank(r1);
     }
     const uint32_t r2 = static_cast<uint32_t>(entries[i].key & low_mask);
-    lineFormatter_.Append(term1, termCountTable_.TermAtRank(r2), entries[i].count);
-    if (lineFormatter_.size() >= kSpillChunk) {
-      ok = file->Append(lineFormatter_.view()) && ok;
-      lineFormatter_.clear();
-    }
+    entry.term2 = termCountTable_.TermAtRank(r2);
+    entry.prefix2 = termCountTable_.PrefixAtRank(r2);
+    entry.count = entries[i].count;
+    writer.Add(entry);
   }
-  if (!lineFormatter_.empty()) ok = file->Append(lineFormatter_.view()) && ok;
-  lineFormatter_.clear();
-  return file->Close() && ok;
+  return writer.Finish();
 }
 
 int CooccurrenceTask::Finish() {
-  if (spillFailed_) return VOCS_E_NO_RESULT_FILE;
-  if (!pairTable_.empty() || spillFiles_.empty()) {
+  if (spill_failed_) return VOCS_E_NO_RESULT_FILE;
+  if (!pairTable_.empty() || spillFiles().empty()) {
     const bool spilled = SpillPairs();
     // Counting is over: the table's storage is not needed for delivery.
     pairTable_.Release();
     if (!spilled) {
-      spillFailed_ = true;
+      spill_failed_ = true;
       return VOCS_E_NO_RESULT_FILE;
     }
   }
@@ -292,8 +274,8 @@ int CooccurrenceTask::Finish() {
 }
 
 bool CooccurrenceTask::MergeSpillFiles() {
-  PairMerger merger(resultPath_, spillFiles_);
-  return merger.Run();
+  RunMerger<PairLineCodec> merger(resultPath(), spillFiles());
+  return merger.Merge();
 }
 
 int64_t CooccurrenceTask::TermCountForTesting(std::string_view term) const {

@@ -29,19 +29,19 @@
 // "tog_" spill file in the work directory ("TOG_" below "vocstemp" unless a
 // temporary directory is configured) and emptied. Finish writes the last
 // spill and reduces the spill files to one result file (a move of the only
-// one, or PairMerger); DeliverResults reads it back, computes support and
+// one, or a RunMerger); DeliverResults reads it back, computes support and
 // reliability values and hands one CooccurrenceRecord per pair to the writer.
 // File formats: cooc/pair_line.h.
 //
 // A spill that cannot be written fails the run: the counts it held would be
-// lost otherwise. AddPair then returns false, ProcessRecord and Finish return
-// VOCS_E_NO_RESULT_FILE, and the files written so far stay on disk, as after
-// every failure.
+// lost otherwise. ProcessRecord and Finish then return VOCS_E_NO_RESULT_FILE
+// (from then on), and the files written so far stay on disk, as after every
+// failure.
 //
-// Ownership as for every StatTask: the creator owns the task and its writer,
-// the job owns the sources and lends them for one ProcessRecord call. One
-// thread; the only state shared with other tasks is the merge counter of
-// PairMerger.
+// Ownership as for every SpillingTask: the creator owns the task and its
+// writer, the job owns the sources and lends them for one ProcessRecord call.
+// One thread; the only state shared with other tasks is the merge counter of
+// RunMerger.
 #ifndef VOCS_COOC_COOCCURRENCE_TASK_H_
 #define VOCS_COOC_COOCCURRENCE_TASK_H_
 
@@ -54,12 +54,12 @@
 #include "cooc/pair_count_table.h"
 #include "cooc/pair_line.h"
 #include "cooc/term_id_table.h"
-#include "freq/stat_task.h"
+#include "engine/spilling_task.h"
 #include "output/result_record.h"
 
 namespace vocs {
 
-class CooccurrenceTask : public StatTask {
+class CooccurrenceTask : public SpillingTask {
  public:
   // Where NextToken stands in a text. The text ends at its first 0 byte.
   struct TokenCursor {
@@ -94,23 +94,8 @@ class CooccurrenceTask : public StatTask {
   // Slot 7. The term rule: at least 4 bytes, first byte 0x41 or above. Also
   // applied in mode 0.
   bool AcceptTerm(std::string_view term) override;
-  // Slot 8. Merges the spill files into resultPath (PairMerger).
+  // Slot 8. Merges the spill files into resultPath (RunMerger).
   bool MergeSpillFiles() override;
-
-  // The next accepted token of cursor->text at the delimiter characters, as
-  // a view into the text. A middle token is tested by AcceptTerm as found
-  // between its delimiters, before its leading blanks (0x01..0x20 and the
-  // full-width space) are skipped; its trailing blanks stay. The last token
-  // is trimmed of BlankSet before the test. False when no token remains.
-  bool NextToken(TokenCursor* cursor, std::string_view delimiters, std::string_view* out);
-
-  // Counts one occurrence of the ordered pair, each term cut by CutTerm, and
-  // with a writer one participation of each term. Spills when the table
-  // reaches the threshold; false when that spill cannot be written (and from
-  // then on).
-  bool AddPair(std::string_view term1, std::string_view term2);
-  // Counts one participation of a term in termCountTable and totalTermCount.
-  bool CountPairTerm(std::string_view term);
 
   // Writes the pair table, sorted, to a new spill file and records its path.
   // False when the work directory, the file name or the file cannot be made
@@ -118,21 +103,35 @@ class CooccurrenceTask : public StatTask {
   // left unusable: the caller empties it.
   bool SpillPairs();
 
-  // Turns one line of the result file into a record for the writer. 0 for a
-  // line below minFrequency; VOCS_E_MALFORMED_PAIR_LINE for a line without
-  // exactly two tabs; VOCS_E_NO_TERM_COUNT when a term has no count; else the
-  // result of writeRecord.
-  int EmitResultRecord(std::string_view line);
+  int64_t totalTermCount() const { return totalTermCount_; }
+
+  // Entry points for tests.
+  // NextToken: the next accepted token of cursor->text at the delimiter
+  // characters, as a view into the text. A middle token is tested by
+  // AcceptTerm as found between its delimiters, before its leading blanks
+  // (0x01..0x20 and the full-width space) are skipped; its trailing blanks
+  // stay. The last token is trimmed of BlankSet before the test. False when
+  // no token remains.
+  bool NextTokenForTesting(TokenCursor* cursor, std::string_view delimiters,
+                           std::string_view* out) {
+    return NextToken(cursor, delimiters, out);
+  }
+  // Counts one occurrence of the ordered pair, each term cut by CutTerm, and
+  // with a writer one participation of each term, as a record would. False
+  // when a spill cannot be written (and from then on).
+  bool AddPairForTesting(std::string_view term1, std::string_view term2);
+  // Turns one line of the result file into a record for the writer, as
+  // delivery does. 0 for a line below minFrequency;
+  // VOCS_E_MALFORMED_PAIR_LINE for a line without exactly two tabs;
+  // VOCS_E_NO_TERM_COUNT when a term has no count; else the result of
+  // writeRecord.
+  int EmitResultRecordForTesting(std::string_view line);
   // Fills Support1, Support2 and Reliability ("%0.4f") of `record`, whose
   // fields 0 and 1 name the terms. Support1 is computed in double precision;
   // Support2 and Reliability are rounded to single precision before they are
   // formatted. 0, or VOCS_E_NO_TERM_COUNT when a term has no count. The texts
   // stay valid until the next call.
-  int ComputeValues(CooccurrenceRecord* record, int64_t count);
-
-  int64_t totalTermCount() const { return totalTermCount_; }
-
-  // Observers for tests.
+  int ComputeValuesForTesting(CooccurrenceRecord* record, int64_t count);
   // The term's count in termCountTable, 0 when it has none.
   int64_t TermCountForTesting(std::string_view term) const;
   // Number of terms in termCountTable.
@@ -143,6 +142,7 @@ class CooccurrenceTask : public StatTask {
   std::string DumpPairsForTesting() const;
 
  private:
+  bool NextToken(TokenCursor* cursor, std::string_view delimiters, std::string_view* out);
   // The terms of one source, as ids, in text order.
   bool CollectTerms(StatSource* source, std::string_view delimiters,
                     std::vector<uint32_t>* ids);
@@ -166,23 +166,20 @@ class CooccurrenceTask : public StatTask {
   void ReserveTable();
 
   PairCountTable pairTable_;
-  StatSource* firstSource_ = nullptr;
-  StatSource* secondSource_ = nullptr;
-  PairLineBuffer lineFormatter_;  // spill output, handed to the file in pieces
   int64_t totalTermCount_ = 0;
   TermIdTable termCountTable_;
 
   std::vector<uint32_t> ids1_;
   std::vector<uint32_t> ids2_;
   std::vector<uint64_t> block_;  // pair keys waiting to be counted
-  bool spillFailed_ = false;
-  bool tableReserved_ = false;
+  bool spill_failed_ = false;
+  bool table_reserved_ = false;
 
   // The result file is sorted by term1, so the last term1 looked up is
   // usually the next one too. Only a term that has an id is remembered: ids
   // never change.
-  std::string lastTerm1_;
-  uint32_t lastTerm1Id_ = TermIdTable::kNoTerm;
+  std::string last_term1_;
+  uint32_t last_term1_id_ = TermIdTable::kNoTerm;
 
   // The text of one computed value, count / base * 100, remembered with its
   // operands: most pairs have a small count and share term1 with the lines
@@ -197,10 +194,10 @@ class CooccurrenceTask : public StatTask {
   // The text of `*text` for count / base * 100, made anew when the operands
   // differ; in double precision, or rounded to single precision first.
   static std::string_view ShareText(ValueText* text, int64_t count, int64_t base, bool single);
-  ValueText support1Text_;
-  ValueText support2Text_;
-  ValueText reliabilityText_;
-  std::vector<ValueText> reliabilityTexts_;  // by count, for small counts
+  ValueText support1_text_;
+  ValueText support2_text_;
+  ValueText reliability_text_;
+  std::vector<ValueText> reliability_texts_;  // by count, for small counts
 };
 
 }  // namespace vocs

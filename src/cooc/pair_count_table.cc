@@ -28,21 +28,21 @@ void PairCountTable::Release() {
   slots_ = Allocate(kInitialBits);
   mask_ = (size_t{1} << kInitialBits) - 1;
   shift_ = 64 - kInitialBits;
-  growAt_ = GrowAt(mask_ + 1);
+  grow_at_ = GrowAt(mask_ + 1);
   size_ = 0;
 }
 
 void PairCountTable::Reserve(size_t entries) {
   int bits = kInitialBits;
   while (bits < kMaxReserveBits && GrowAt(size_t{1} << bits) < entries) ++bits;
-  reserveBits_ = bits;
+  reserve_bits_ = bits;
 }
 
 void PairCountTable::Grow() {
   const int next = 64 - shift_ + 1;
-  if (next >= kJumpBits && reserveBits_ > next) {
+  if (next >= kJumpBits && reserve_bits_ > next) {
     try {
-      Rehash(reserveBits_);
+      Rehash(reserve_bits_);
       return;
     } catch (const std::bad_alloc&) {
       // Not fatal: the table doubles as far as it has to.
@@ -65,7 +65,7 @@ void PairCountTable::Rehash(int bits) {
   const size_t old_slots = mask_ + 1;
   mask_ = (size_t{1} << bits) - 1;
   shift_ = 64 - bits;
-  growAt_ = GrowAt(mask_ + 1);
+  grow_at_ = GrowAt(mask_ + 1);
   for (size_t r = 0; r < old_slots; ++r) {
     const Slot& s = old[r];
     if (s.count == 0) continue;

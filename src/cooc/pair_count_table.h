@@ -54,7 +54,7 @@ class PairCountTable {
       if (s.count == 0) {
         s.key = key;
         s.count = 1;
-        if (++size_ > growAt_) Grow();
+        if (++size_ > grow_at_) Grow();
         return;
       }
       if (s.key == key) {
@@ -117,8 +117,8 @@ class PairCountTable {
   size_t mask_ = 0;
   int shift_ = 0;
   size_t size_ = 0;
-  size_t growAt_ = 0;
-  int reserveBits_ = 0;
+  size_t grow_at_ = 0;
+  int reserve_bits_ = 0;
 };
 
 }  // namespace vocs

@@ -1,8 +1,15 @@
 #include "cooc/pair_line.h"
 
-#include <limits>
+#include "text/leading_integer.h"
 
 namespace vocs {
+
+namespace {
+
+// A cursor of the merge keeps at most this many bytes of a term.
+constexpr size_t kMaxMergedTerm = 1023;
+
+}  // namespace
 
 bool ParsePairLine(std::string_view line, PairLine* out) {
   if (line.empty()) return false;
@@ -24,33 +31,16 @@ bool ParsePairLine(std::string_view line, PairLine* out) {
   out->term1 = line.substr(0, tabs[0]);
   out->term2 = line.substr(tabs[0] + 1, tabs[1] - tabs[0] - 1);
   out->count_text = line.substr(tabs[1] + 1);
-  out->count = ParseDecimal(out->count_text);
+  out->count = ParseLeadingInteger(out->count_text, IntegerOverflow::kSaturate);
   return true;
 }
 
-int64_t ParseDecimal(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  // Accumulate as a negative number so that the minimum is reachable.
-  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  int64_t value = 0;
-  bool saturated = false;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const int digit = text[i] - '0';
-    if (value < (kMin + digit) / 10) {
-      saturated = true;
-      continue;
-    }
-    value = value * 10 - digit;
-  }
-  if (saturated) return negative ? kMin : std::numeric_limits<int64_t>::max();
-  if (negative) return value;
-  return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
+bool PairLineCodec::Parse(std::string_view line, Entry* entry) {
+  PairLine pair;
+  if (!ParsePairLine(line, &pair)) return false;
+  *entry = Make(pair.term1.substr(0, kMaxMergedTerm), pair.term2.substr(0, kMaxMergedTerm),
+                pair.count);
+  return true;
 }
 
 }  // namespace vocs

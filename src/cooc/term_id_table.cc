@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "text/order_prefix.h"
+
 namespace vocs {
 
 namespace {
@@ -47,15 +49,9 @@ uint32_t TermIdTable::Hash(std::string_view term) {
   return static_cast<uint32_t>(Mix(h));
 }
 
-uint64_t TermIdTable::Prefix(std::string_view term) {
-  uint64_t prefix = 0;
-  std::memcpy(&prefix, term.data(), term.size() < 8 ? term.size() : 8);
-  return prefix;
-}
-
 size_t TermIdTable::Probe(std::string_view term, uint32_t hash) const {
   const uint32_t tag = Tag(hash, term.size());
-  const uint64_t prefix = Prefix(term);
+  const uint64_t prefix = OrderPrefix(term);
   size_t i = hash & mask_;
   for (;;) {
     const Slot& slot = slots_[i];
@@ -101,7 +97,7 @@ uint32_t TermIdTable::Intern(std::string_view term) {
   entries_.push_back(Entry{arena_.size(), static_cast<uint32_t>(term.size()), hash});
   counts_.push_back(0);
   arena_.append(term);
-  slots_[i] = Slot{Tag(hash, term.size()), id + 1, Prefix(term)};
+  slots_[i] = Slot{Tag(hash, term.size()), id + 1, OrderPrefix(term)};
   // Keep the load at or below one half so that probes stay short.
   if (entries_.size() * 2 > slots_.size()) Grow();
   return id;
@@ -130,13 +126,15 @@ void TermIdTable::UpdateOrder() {
   std::sort(middle, sorted_.end(), less);
   std::inplace_merge(sorted_.begin(), middle, sorted_.end(), less);
   rank_.resize(total);
-  orderedArena_.clear();
-  orderedArena_.reserve(arena_.size());
-  orderedEnds_.resize(total);
+  ordered_arena_.clear();
+  ordered_arena_.reserve(arena_.size());
+  ordered_.resize(total);
   for (size_t r = 0; r < total; ++r) {
     rank_[sorted_[r]] = static_cast<uint32_t>(r);
-    orderedArena_.append(Term(sorted_[r]));
-    orderedEnds_[r] = orderedArena_.size();
+    const std::string_view term = Term(sorted_[r]);
+    ordered_[r] = OrderedTerm{OrderPrefix(term), ordered_arena_.size(),
+                              static_cast<uint32_t>(term.size())};
+    ordered_arena_.append(term);
   }
 }
 

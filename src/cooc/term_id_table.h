@@ -11,8 +11,9 @@
 // are never reused: the table lives for the whole run and is never spilled.
 //
 // The count of a term is the run's termCountTable: it starts at 0 and only the
-// engine's CountPairTerm raises it. A term whose count is still 0 (the run has
-// no writer, so counts are not gathered) is not in termCountTable.
+// engine's counting of a pair raises it (AddCount). A term whose count is
+// still 0 (the run has no writer, so counts are not gathered) is not in
+// termCountTable.
 //
 // For the spill files the table also keeps the ids in ascending unsigned byte
 // order of their terms; UpdateOrder brings that order up to date with the
@@ -60,26 +61,27 @@ class TermIdTable {
   int64_t Count(uint32_t id) const { return counts_[id]; }
   // Adds one counted pair to the term's count.
   void AddCount(uint32_t id) {
-    if (counts_[id]++ == 0) ++countedTerms_;
+    if (counts_[id]++ == 0) ++counted_terms_;
   }
 
   // Number of distinct terms (counted or not).
   size_t size() const { return entries_.size(); }
   // Number of terms with a count above 0: the size of termCountTable.
-  size_t counted_terms() const { return countedTerms_; }
+  size_t counted_terms() const { return counted_terms_; }
 
   // Sorts the ids added since the last call into the byte order of the terms.
   void UpdateOrder();
-  // Position of a term in byte order, and the id at a position; valid for the
-  // ids that existed at the last UpdateOrder.
+  // Position of a term in byte order; valid for the ids that existed at the
+  // last UpdateOrder.
   uint32_t Rank(uint32_t id) const { return rank_[id]; }
-  uint32_t IdAtRank(uint32_t rank) const { return sorted_[rank]; }
   // The term at a position in byte order, from a copy of the terms laid out
-  // in that order (a spill reads its terms in order of their ranks).
+  // in that order (a spill reads its terms in order of their ranks), and its
+  // OrderPrefix. Valid until the next UpdateOrder.
   std::string_view TermAtRank(uint32_t rank) const {
-    const uint64_t begin = rank == 0 ? 0 : orderedEnds_[rank - 1];
-    return std::string_view(orderedArena_.data() + begin, orderedEnds_[rank] - begin);
+    const OrderedTerm& t = ordered_[rank];
+    return std::string_view(ordered_arena_.data() + t.begin, t.length);
   }
+  uint64_t PrefixAtRank(uint32_t rank) const { return ordered_[rank].prefix; }
 
  private:
   struct Entry {
@@ -90,13 +92,12 @@ class TermIdTable {
   struct Slot {
     uint32_t tag;     // hash with its low byte replaced by min(length, 255)
     uint32_t id1;     // id + 1; 0 marks an empty slot
-    uint64_t prefix;  // the first 8 bytes of the term, zero-padded
+    uint64_t prefix;  // OrderPrefix of the term
   };
 
   static uint32_t Tag(uint32_t hash, size_t length) {
     return (hash & ~uint32_t{0xFF}) | static_cast<uint32_t>(length < 255 ? length : 255);
   }
-  static uint64_t Prefix(std::string_view term);
   // The slot that holds `term`, or the empty slot where it would go.
   size_t Probe(std::string_view term, uint32_t hash) const;
   void Grow();
@@ -106,11 +107,18 @@ class TermIdTable {
   std::vector<int64_t> counts_;
   std::vector<Slot> slots_;
   size_t mask_ = 0;
-  size_t countedTerms_ = 0;
+  size_t counted_terms_ = 0;
   std::vector<uint32_t> sorted_;  // ids in byte order of their terms
   std::vector<uint32_t> rank_;    // position of each id in sorted_
-  std::string orderedArena_;           // the terms in byte order
-  std::vector<uint64_t> orderedEnds_;  // end of each in orderedArena_
+  // A term in byte order: where it lies in ordered_arena_, and its
+  // OrderPrefix, together so that a spill finds both in one place.
+  struct OrderedTerm {
+    uint64_t prefix;
+    uint64_t begin;
+    uint32_t length;
+  };
+  std::string ordered_arena_;  // the terms in byte order
+  std::vector<OrderedTerm> ordered_;
 };
 
 }  // namespace vocs

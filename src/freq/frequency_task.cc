@@ -1,19 +1,18 @@
 #include "freq/frequency_task.h"
 
-#include <charconv>
 #include <limits>
-#include <system_error>
 
-#include "api/paths.h"
-#include "freq/frequency_spill.h"
-#include "freq/spill_merger.h"
-#include "freq/text_primitives.h"
+#include "freq/term_line.h"
 #include "job/stat_source.h"
 #include "output/result_record.h"
 #include "output/result_writer.h"
 #include "platform/env.h"
 #include "platform/line_reader.h"
 #include "platform/mbcs.h"
+#include "sorted_run/run_merger.h"
+#include "sorted_run/run_writer.h"
+#include "text/fixed_format.h"
+#include "text/text_primitives.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -36,7 +35,7 @@ bool StepsLikeScan(std::string_view text, size_t i) {
 
 }  // namespace
 
-FrequencyTask::FrequencyTask() = default;
+FrequencyTask::FrequencyTask() : SpillingTask("FRE_", "fre_") {}
 
 FrequencyTask::~FrequencyTask() = default;
 
@@ -168,7 +167,7 @@ void FrequencyTask::FoldPendingCounts() {
 }
 
 int FrequencyTask::EndRecord(int32_t) {
-  if (terms_.size() < spillThreshold_) return 0;
+  if (terms_.size() < spill_threshold_) return 0;
   FoldPendingCounts();
   bool written = WriteSpillFile();
   terms_.Clear();
@@ -180,7 +179,7 @@ int FrequencyTask::Finish() {
   if (!terms_.empty()) {
     FoldPendingCounts();
     if (!WriteSpillFile()) return VOCS_E_NO_RESULT_FILE;
-  } else if (spillFiles_.empty()) {
+  } else if (spillFiles().empty()) {
     // An empty spill file, so that there is always a result file.
     if (!WriteSpillFile()) return VOCS_E_NO_RESULT_FILE;
   }
@@ -188,11 +187,8 @@ int FrequencyTask::Finish() {
 }
 
 bool FrequencyTask::WriteSpillFile() {
-  std::string path;
-  if (!MakeSpillFileName("FRE_", "fre_", &path)) return false;
-  SpillWriter writer;
-  if (!writer.Open(path)) return false;
-  spillFiles_.push_back(path);
+  RunWriter<TermLineCodec> writer;
+  if (!files_.OpenSpill(&writer)) return false;
   terms_.SortedOrder(&order_);
   // Sorted order jumps around the entries: fetch a few ahead.
   constexpr size_t kAhead = 8;
@@ -201,13 +197,13 @@ bool FrequencyTask::WriteSpillFile() {
     if (i + kAhead < n) terms_.PrefetchIndex(order_[i + kAhead]);
     const uint32_t index = order_[i];
     const TermStats& s = terms_.Stats(index);
-    writer.Add(terms_.Term(index), SpillCounts{s.total, s.records, s.maxCount, s.minCount});
+    writer.Add({terms_.Term(index), SpillCounts{s.total, s.records, s.maxCount, s.minCount}});
   }
   return writer.Finish();
 }
 
 bool FrequencyTask::MergeSpillFiles() {
-  SpillMerger merger(resultPath_, spillFiles_);
+  RunMerger<TermLineCodec> merger(resultPath(), spillFiles());
   return merger.Merge();
 }
 
@@ -219,12 +215,12 @@ int FrequencyTask::DeliverResults() {
   if (result != 0) return result;
   result = writer_->finish();
   if (result != 0) return result;
-  RemoveTemporaryFiles();
+  files_.RemoveTemporaryFiles();
   return 0;
 }
 
 int FrequencyTask::ReadResultFile() {
-  std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath_);
+  std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath());
   if (!file) return VOCS_E_RESULT_FILE_OPEN;
   LineReader reader(std::move(file));
   std::string_view line;
@@ -247,22 +243,15 @@ int FrequencyTask::EmitResultRecord(std::string_view line) {
   const std::string_view frequency_text = field(0);
   const std::string_view records_text = field(1);
   const std::string_view hypomin_text = field(3);
-  const int64_t frequency = ParseSpillNumber(frequency_text);
+  const int64_t frequency = ParseTermLineNumber(frequency_text);
   if (frequency < minFrequency_) return 0;
   // The smallest count over all records is 0 unless every record holds the term.
   const std::string_view min_value =
-      ParseSpillNumber(records_text) == recordCount_ ? hypomin_text : std::string_view("0");
-  // "%0.4f": std::to_chars with a precision rounds exactly as printf does,
-  // without printf's cost per line.
-  char average[400];
-  const auto [end, ec] = std::to_chars(
-      average, average + sizeof(average),
-      static_cast<double>(frequency) / static_cast<double>(recordCount_),
-      std::chars_format::fixed, 4);
-  const size_t average_length = ec == std::errc() ? static_cast<size_t>(end - average) : 0;
-  const FrequencyRecord record = {line.substr(0, tabs[0]), frequency_text, records_text,
-                                  field(2), hypomin_text, min_value,
-                                  std::string_view(average, average_length)};
+      ParseTermLineNumber(records_text) == recordCount_ ? hypomin_text : std::string_view("0");
+  char average[40];
+  const FrequencyRecord record = {
+      line.substr(0, tabs[0]), frequency_text, records_text, field(2), hypomin_text, min_value,
+      FormatFixed4(static_cast<double>(frequency) / static_cast<double>(recordCount_), average)};
   return writer_->writeRecord(record);
 }
 

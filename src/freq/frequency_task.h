@@ -13,9 +13,9 @@
 // file "fre_*.tmp" in the work directory and emptied; no record is ever split
 // between two spill files. Finish writes the last spill (an empty one when
 // the run counted nothing) and reduces the spill files to the "ok_" result
-// file: a move of the only one, or a SpillMerger. DeliverResults reads the
-// result file and hands one FrequencyRecord per term, in term order, to the
-// writer:
+// file: a move of the only one, or a RunMerger (file format:
+// freq/term_line.h). DeliverResults reads the result file and hands one
+// FrequencyRecord per term, in term order, to the writer:
 //
 //   ItemName      the term
 //   Frequency     occurrences in the run
@@ -32,7 +32,7 @@
 // EndRecord or Finish) instead of losing the counts; as after any failure,
 // the task's files stay on disk.
 //
-// Ownership and threads: see StatTask. One task, one run, one thread.
+// Ownership and threads: see SpillingTask. One task, one run, one thread.
 #ifndef VOCS_FREQ_FREQUENCY_TASK_H_
 #define VOCS_FREQ_FREQUENCY_TASK_H_
 
@@ -41,12 +41,12 @@
 #include <string_view>
 #include <vector>
 
-#include "freq/stat_task.h"
+#include "engine/spilling_task.h"
 #include "freq/term_table.h"
 
 namespace vocs {
 
-class FrequencyTask : public StatTask {
+class FrequencyTask : public SpillingTask {
  public:
   FrequencyTask();
   ~FrequencyTask() override;
@@ -68,7 +68,7 @@ class FrequencyTask : public StatTask {
   int DeliverResults() override;
   // The term rule: at least 4 bytes, first byte 0x41 or above.
   bool AcceptTerm(std::string_view term) override;
-  // Merges the spill files into resultPath (see SpillMerger).
+  // Merges the spill files into resultPath (see RunMerger).
   bool MergeSpillFiles() override;
 
   // Counts one occurrence of `term` (cut with CutTerm) in currentRecord.
@@ -89,7 +89,10 @@ class FrequencyTask : public StatTask {
 
   const TermTable& terms() const { return terms_; }
 
- protected:
+  // Delivers one result line as DeliverResults does. Tests only.
+  int EmitResultRecordForTesting(std::string_view line) { return EmitResultRecord(line); }
+
+ private:
   // Writes the table, sorted, to a new spill file and records its path. False
   // when the work directory, the file or any write fails.
   bool WriteSpillFile();
@@ -100,7 +103,6 @@ class FrequencyTask : public StatTask {
   // for a line with fewer than four TABs, else the writer's result.
   int EmitResultRecord(std::string_view line);
 
- private:
   TermTable terms_;
   struct Token {
     std::string_view term;  // cut, pointing into the source's content

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/order_prefix.h"
+
 namespace vocs {
 
 namespace {
@@ -20,16 +22,6 @@ inline uint64_t Load(const char* p, size_t n) {
   uint64_t w = 0;
   std::memcpy(&w, p, n);
   return w;
-}
-
-// Big-endian first eight bytes, zero-padded: comparing two keys as integers
-// orders them as memcmp orders their first eight bytes.
-inline uint64_t SortKey(const char* p, size_t n) {
-  unsigned char bytes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-  std::memcpy(bytes, p, n < 8 ? n : 8);
-  uint64_t key = 0;
-  for (unsigned char b : bytes) key = (key << 8) | b;
-  return key;
 }
 
 }  // namespace
@@ -201,7 +193,7 @@ void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
   std::vector<Key> keys(size_);
   for (size_t i = 0; i < size_; ++i) {
     const std::string_view term = Term(static_cast<uint32_t>(i));
-    keys[i] = Key{SortKey(term.data(), term.size()), static_cast<uint32_t>(i)};
+    keys[i] = Key{OrderPrefix(term), static_cast<uint32_t>(i)};
   }
   std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "freq/stat_task.h"
+#include "job/stat_task.h"
 #include "platform/env.h"
 #include "platform/mbcs.h"
 #include "platform/path_style.h"
@@ -28,18 +28,18 @@ bool HasTextSuffix(std::string_view name) {
 
 }  // namespace
 
-StatJob::StatJob() : workBuffer_(kWorkBufferSize, '\0') { sources_.reserve(5); }
+StatJob::StatJob() : work_buffer_(kWorkBufferSize, '\0') { sources_.reserve(5); }
 
 StatJob::~StatJob() { CloseQuery(); }
 
 bool StatJob::AddFieldSource(const char* name, int32_t mode, const char* mode_text) {
   if (IsEmpty(name)) {
-    errorCode_ = VOCS_E_NO_SOURCE;
+    error_code_ = VOCS_E_NO_SOURCE;
     return false;
   }
   for (const StatSource& source : sources_) {
     if (source.kind != kFile && EqualsIgnoreCaseMbcs(source.name, name)) {
-      errorCode_ = VOCS_E_REPEATED_NAME;
+      error_code_ = VOCS_E_REPEATED_NAME;
       return false;
     }
   }
@@ -55,7 +55,7 @@ bool StatJob::AddFieldSource(const char* name, int32_t mode, const char* mode_te
 bool StatJob::AddBufferSource(const char* text, int32_t length, int32_t mode,
                               const char* mode_text) {
   if (IsEmpty(text) || length == 0) {
-    errorCode_ = VOCS_E_BAD_ARGUMENT;
+    error_code_ = VOCS_E_BAD_ARGUMENT;
     return false;
   }
   StatSource source;
@@ -73,12 +73,12 @@ bool StatJob::AddBufferSource(const char* text, int32_t length, int32_t mode,
 
 bool StatJob::AddFileSource(const char* path, int32_t mode, const char* mode_text) {
   if (IsEmpty(path)) {
-    errorCode_ = VOCS_E_FILE_SOURCE;
+    error_code_ = VOCS_E_FILE_SOURCE;
     return false;
   }
   for (const StatSource& source : sources_) {
     if (source.kind == kFile && EqualsIgnoreCaseMbcs(source.name, path)) {
-      errorCode_ = VOCS_E_FILE_SOURCE;
+      error_code_ = VOCS_E_FILE_SOURCE;
       return false;
     }
   }
@@ -95,20 +95,20 @@ bool StatJob::AddFileSource(const char* path, int32_t mode, const char* mode_tex
 
 template <typename Op>
 bool StatJob::CallTasks(Op op) {
-  if (frequencyTask_ != nullptr) errorCode_ = op(frequencyTask_);
-  if (errorCode_ != 0) return false;
-  if (cooccurrenceTask_ != nullptr) errorCode_ = op(cooccurrenceTask_);
-  return errorCode_ == 0;
+  if (frequency_task_ != nullptr) error_code_ = op(frequency_task_);
+  if (error_code_ != 0) return false;
+  if (cooccurrence_task_ != nullptr) error_code_ = op(cooccurrence_task_);
+  return error_code_ == 0;
 }
 
 bool StatJob::Run(const char* query) {
   if (host_ == nullptr) {
-    errorCode_ = VOCS_E_NO_HOST;
+    error_code_ = VOCS_E_NO_HOST;
     return false;
   }
   if (handle_.id >= 0) CloseQuery();
   if (sources_.empty()) {
-    errorCode_ = VOCS_E_NO_SOURCE;
+    error_code_ = VOCS_E_NO_SOURCE;
     return false;
   }
 
@@ -116,7 +116,7 @@ bool StatJob::Run(const char* query) {
   if (!IsEmpty(query)) {
     host_->runStatement(query, 0, &handle_);
     if (handle_.id < 0) {
-      errorCode_ = VOCS_E_QUERY_NOT_OPENED;
+      error_code_ = VOCS_E_QUERY_NOT_OPENED;
       ok = false;
     } else {
       query_ = query;
@@ -126,7 +126,7 @@ bool StatJob::Run(const char* query) {
         if (!source.is_field()) continue;
         int32_t field = host_->resolveField(handle_, source.name.c_str(), 0);
         if (field < 0) {
-          errorCode_ = field;
+          error_code_ = field;
           ok = false;
           break;
         }
@@ -141,10 +141,10 @@ bool StatJob::Run(const char* query) {
   ok = ok && RunRecordLoop();
   ok = ok && CallTasks([](StatTask* t) { return t->Finish(); });
   ok = ok && CallTasks([](StatTask* t) { return t->DeliverResults(); });
-  ok = ok && errorCode_ == 0;
+  ok = ok && error_code_ == 0;
 
-  frequencyTask_ = nullptr;
-  cooccurrenceTask_ = nullptr;
+  frequency_task_ = nullptr;
+  cooccurrence_task_ = nullptr;
   CloseQuery();
   return ok;
 }
@@ -162,8 +162,8 @@ bool StatJob::RunRecordLoop() {
   for (int32_t i = 0; i < record_count; ++i) {
     for (StatSource& source : sources_) source.loaded = 0;
     if (!CallTasks([i](StatTask* t) { return t->BeginRecord(i); })) return false;
-    if (frequencyTask_ != nullptr && !ProcessFrequency(i)) return false;
-    if (cooccurrenceTask_ != nullptr && !ProcessCooccurrence(i)) return false;
+    if (frequency_task_ != nullptr && !ProcessFrequency(i)) return false;
+    if (cooccurrence_task_ != nullptr && !ProcessCooccurrence(i)) return false;
     if (!CallTasks([i](StatTask* t) { return t->EndRecord(i); })) return false;
   }
   return true;
@@ -176,9 +176,9 @@ bool StatJob::ProcessFrequency(int32_t record) {
       continue;
     }
     if (!LoadSource(record, &sources_[k])) return false;
-    int result = frequencyTask_->ProcessRecord(record, &sources_[k], nullptr);
+    int result = frequency_task_->ProcessRecord(record, &sources_[k], nullptr);
     if (result != 0) {
-      errorCode_ = result;
+      error_code_ = result;
       return false;
     }
     ++k;
@@ -189,8 +189,8 @@ bool StatJob::ProcessFrequency(int32_t record) {
 bool StatJob::ProcessCooccurrence(int32_t record) {
   if (sources_.size() == 1 && sources_[0].kind != kDirectory) {
     if (!LoadSource(record, &sources_[0])) return false;
-    int result = cooccurrenceTask_->ProcessRecord(record, &sources_[0], nullptr);
-    if (result != 0) errorCode_ = result;
+    int result = cooccurrence_task_->ProcessRecord(record, &sources_[0], nullptr);
+    if (result != 0) error_code_ = result;
     return result == 0;
   }
   for (size_t a = 0; a < sources_.size();) {
@@ -204,9 +204,9 @@ bool StatJob::ProcessCooccurrence(int32_t record) {
         continue;
       }
       if (!LoadSource(record, &sources_[a]) || !LoadSource(record, &sources_[b])) return false;
-      int result = cooccurrenceTask_->ProcessRecord(record, &sources_[a], &sources_[b]);
+      int result = cooccurrence_task_->ProcessRecord(record, &sources_[a], &sources_[b]);
       if (result != 0) {
-        errorCode_ = result;
+        error_code_ = result;
         return false;
       }
       ++b;
@@ -225,14 +225,14 @@ bool StatJob::LoadSource(int32_t record, StatSource* source) {
     if (!ReadFileToString(CurrentEnv(), source->name, &bytes)) {
       // A file that cannot be read fails the run with a code of its own
       // instead of a failure that reports 0.
-      errorCode_ = VOCS_E_SOURCE_UNREADABLE;
+      error_code_ = VOCS_E_SOURCE_UNREADABLE;
       return false;
     }
     bytes.push_back('\0');
     source->content.swap(bytes);
   }
   if (!PrepareText(source)) {
-    errorCode_ = VOCS_E_PREPARE_TEXT;
+    error_code_ = VOCS_E_PREPARE_TEXT;
     return false;
   }
   source->loaded = 1;
@@ -252,7 +252,7 @@ bool StatJob::ReadFieldText(int32_t record, StatSource* source) {
     if (result == VOCS_E_BUFFER_TOO_SMALL) {
       if (attempt + 1 >= kMaxBufferRetries || length < 0 ||
           static_cast<size_t>(length) > INT32_MAX - kReadSlack) {
-        errorCode_ = VOCS_E_BUFFER_TOO_SMALL;
+        error_code_ = VOCS_E_BUFFER_TOO_SMALL;
         return false;
       }
       content.resize(static_cast<size_t>(length) + kReadSlack, '\0');
@@ -261,14 +261,14 @@ bool StatJob::ReadFieldText(int32_t record, StatSource* source) {
     if (result >= 0 && length != -1) {
       if (length < 0 || length > available) {
         // A length the buffer cannot hold would read past what the host wrote.
-        errorCode_ = VOCS_E_SOURCE_UNREADABLE;
+        error_code_ = VOCS_E_SOURCE_UNREADABLE;
         return false;
       }
       content.resize(static_cast<size_t>(length));
       return true;
     }
     // A result of 0 with no length would fail the run with code 0.
-    errorCode_ = result == 0 ? VOCS_E_SOURCE_UNREADABLE : result;
+    error_code_ = result == 0 ? VOCS_E_SOURCE_UNREADABLE : result;
     return false;
   }
 }
@@ -294,17 +294,17 @@ bool StatJob::PrepareText(StatSource* source) {
     }
     case kModeNormal: {
       size_t needed = content.size() * 2 + kReadSlack;
-      if (workBuffer_.size() < needed) workBuffer_.resize(needed, '\0');
+      if (work_buffer_.size() < needed) work_buffer_.resize(needed, '\0');
       int32_t available = static_cast<int32_t>(
-          std::min<size_t>(workBuffer_.size() - 1, static_cast<size_t>(INT32_MAX)));
+          std::min<size_t>(work_buffer_.size() - 1, static_cast<size_t>(INT32_MAX)));
       // content.c_str() ends the text at its first 0 byte for the host.
-      if (host_->convertText(content.c_str(), workBuffer_.data(), &available) != 0) {
+      if (host_->convertText(content.c_str(), work_buffer_.data(), &available) != 0) {
         return false;
       }
-      const void* end = std::memchr(workBuffer_.data(), '\0', workBuffer_.size());
+      const void* end = std::memchr(work_buffer_.data(), '\0', work_buffer_.size());
       if (end == nullptr) return false;
-      workBuffer_.resize(static_cast<const char*>(end) - workBuffer_.data());
-      content.swap(workBuffer_);
+      work_buffer_.resize(static_cast<const char*>(end) - work_buffer_.data());
+      content.swap(work_buffer_);
       return true;
     }
     default:

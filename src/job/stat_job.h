@@ -37,11 +37,11 @@ class StatJob {
 
   void SetHost(HostInterface* host) { host_ = host; }
   int SetFrequencyTask(StatTask* task) {
-    frequencyTask_ = task;
+    frequency_task_ = task;
     return 0;
   }
   int SetCooccurrenceTask(StatTask* task) {
-    cooccurrenceTask_ = task;
+    cooccurrence_task_ = task;
     return 0;
   }
 
@@ -65,7 +65,7 @@ class StatJob {
   // false, error_code() tells why.
   bool Run(const char* query);
 
-  int32_t error_code() const { return errorCode_; }
+  int32_t error_code() const { return error_code_; }
   const std::vector<StatSource>& sources() const { return sources_; }
 
   // The number of times in a row readField may answer "buffer too small"
@@ -84,14 +84,14 @@ class StatJob {
   size_t ExpandDirectory(size_t position);
   void CloseQuery();
 
-  StatTask* frequencyTask_ = nullptr;
-  StatTask* cooccurrenceTask_ = nullptr;
-  int32_t errorCode_ = 0;
+  StatTask* frequency_task_ = nullptr;
+  StatTask* cooccurrence_task_ = nullptr;
+  int32_t error_code_ = 0;
   std::string query_;
   ResultHandle handle_{-1, 0, 0};
   HostInterface* host_ = nullptr;
   std::vector<StatSource> sources_;
-  std::string workBuffer_;  // output of the host's text conversion (mode 2)
+  std::string work_buffer_;  // output of the host's text conversion (mode 2)
 };
 
 }  // namespace vocs

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "text/text_primitives.h"
+
 namespace vocs {
 
 // `kind` of a source. A field is kField until the job resolves it; it then
@@ -21,19 +23,10 @@ enum SourceKind : int32_t {
   kDirectory = -4,
 };
 
-// Segmentation modes: the whole trimmed text is one term (NONE), the text is
-// cut at the characters of modeText (SEGASCOL), or the host converts the text
-// and the result is cut at "/" (NORMAL).
-enum SegmentationMode : int32_t {
-  kModeNone = 0,
-  kModeDelimited = 1,
-  kModeNormal = 2,
-};
-
 struct StatSource {
   std::string name;      // field name, file or directory path; empty for a buffer
   int32_t kind = kField;
-  int32_t mode = kModeNone;
+  int32_t mode = kModeNone;  // a SegmentationMode
   std::string modeText;  // the delimiter characters of mode 1
   std::string content;   // the text of the current record
   int32_t loaded = 0;    // 1 once content is loaded and prepared for the record

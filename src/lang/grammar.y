@@ -42,6 +42,8 @@
 #include <string>
 
 #include "lang/parser.h"
+#include "text/leading_integer.h"
+#include "text/text_primitives.h"
 
 // The stacks' first size and their limit. The limit is read from the parse
 // state so that tests can lower it; the skeleton evaluates it inside the
@@ -74,7 +76,13 @@ void AppendField(vocs::ParseState* state, std::string_view name, int mode,
   state->command()->fields.push_back(std::move(field));
 }
 
-void SetOutput(vocs::ParseState* state, int kind, std::string_view name) {
+void SetStatement(vocs::ParseState* state, vocs::StatementKind kind,
+                  vocs::CommandSourceKind source_kind) {
+  state->command()->kind = kind;
+  state->command()->sourceKind = source_kind;
+}
+
+void SetOutput(vocs::ParseState* state, vocs::CommandOutputKind kind, std::string_view name) {
   state->command()->outputKind = kind;
   state->command()->outputName = vocs::CutToField(name, vocs::kCommandFieldBytes);
 }
@@ -113,16 +121,16 @@ input
 
 freq_statement
   : STAT WORDFREQ set_clause AT source_list output_clause WHERE where_text
-      { state->command()->kind = 1; state->command()->sourceKind = 2; }
+      { SetStatement(state, vocs::kWordFrequency, vocs::kFieldList); }
   | STAT WORDFREQ set_clause FROM file_list output_clause
-      { state->command()->kind = 1; state->command()->sourceKind = 1; }
+      { SetStatement(state, vocs::kWordFrequency, vocs::kFileList); }
   ;
 
 assoc_statement
   : STAT ASSOCIATEDFREQ set_clause AT source_list output_clause WHERE where_text
-      { state->command()->kind = 2; state->command()->sourceKind = 2; }
+      { SetStatement(state, vocs::kAssociatedFrequency, vocs::kFieldList); }
   | STAT ASSOCIATEDFREQ set_clause FROM file_list output_clause
-      { state->command()->kind = 2; state->command()->sourceKind = 1; }
+      { SetStatement(state, vocs::kAssociatedFrequency, vocs::kFileList); }
   ;
 
 set_clause
@@ -152,11 +160,11 @@ source_list
 
 source
   : WORD '(' NORMAL ')'
-      { AppendField(state, $1, 2, {}); }
+      { AppendField(state, $1, vocs::kModeNormal, {}); }
   | WORD '(' NONE ')'
-      { AppendField(state, $1, 0, {}); }
+      { AppendField(state, $1, vocs::kModeNone, {}); }
   | WORD '(' SEGASCOL ',' WORD ')'
-      { AppendField(state, $1, 1, $5); }
+      { AppendField(state, $1, vocs::kModeDelimited, $5); }
   ;
 
 file_list
@@ -170,9 +178,9 @@ file_list
 
 output_clause
   : TO TABLE '=' WORD
-      { SetOutput(state, 2, $4); }
+      { SetOutput(state, vocs::kTableOutput, $4); }
   | TO FILE '=' WORD
-      { SetOutput(state, 1, $4); }
+      { SetOutput(state, vocs::kFileOutput, $4); }
   ;
 
 where_text

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/mbcs.h"
+
 namespace vocs {
 
 namespace {
@@ -20,16 +22,6 @@ bool StartsComment(const char* p) {
 void SetWord(const char* begin, const char* end, std::string* word) {
   size_t length = static_cast<size_t>(end - begin);
   word->assign(begin, std::min(length, kMaxWordBytes));
-}
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -92,7 +84,7 @@ const char* nextWord(const char* position, std::string* word, WordSpan* span) {
 
 int lookupKeyword(std::string_view word) {
   for (const Keyword& keyword : kKeywordTable) {
-    if (EqualsIgnoreAsciiCase(word, keyword.name)) return keyword.code;
+    if (EqualsIgnoreCaseMbcs(word, keyword.name)) return keyword.code;
   }
   return kTokenWord;
 }
@@ -107,12 +99,12 @@ int ParseState::beginParse(const char* text, StatCommand* command) {
   registry_.Clear();
   text_ = text;
   position_ = text;
-  currentText_ = {};
-  currentBegin_ = currentEnd_ = 0;
-  unterminatedAt_ = syntaxErrorBegin_ = syntaxErrorEnd_ = std::string_view::npos;
+  current_text_ = {};
+  current_begin_ = current_end_ = 0;
+  unterminated_at_ = syntax_error_begin_ = syntax_error_end_ = std::string_view::npos;
   command_ = command;
   *command_ = StatCommand{};
-  tooManyTokens_ = false;
+  too_many_tokens_ = false;
   return 0;
 }
 
@@ -122,11 +114,11 @@ int ParseState::nextToken() {
   word.reserve(kMaxWordBytes + 2);
   WordSpan span;
   position_ = nextWord(position_, &word, &span);
-  currentBegin_ = static_cast<size_t>(span.begin - text_);
-  currentEnd_ = static_cast<size_t>(span.end - text_);
+  current_begin_ = static_cast<size_t>(span.begin - text_);
+  current_end_ = static_cast<size_t>(span.end - text_);
   if (position_ == nullptr) {
-    unterminatedAt_ = currentBegin_;
-    currentBegin_ = currentEnd_;  // the parser meets the end of the input
+    unterminated_at_ = current_begin_;
+    current_begin_ = current_end_;  // the parser meets the end of the input
   }
   if (word.empty()) return kTokenEnd;
 
@@ -139,16 +131,16 @@ int ParseState::nextToken() {
   }
   const std::string* stored = registry_.Register(std::move(word));
   if (stored == nullptr) {
-    tooManyTokens_ = true;
-    currentText_ = {};
+    too_many_tokens_ = true;
+    current_text_ = {};
     return kTokenTooMany;
   }
-  currentText_ = *stored;
+  current_text_ = *stored;
   return is_string ? kTokenWord : lookupKeyword(*stored);
 }
 
 void ParseState::endParse() {
-  currentText_ = {};
+  current_text_ = {};
   registry_.Clear();
 }
 

@@ -160,41 +160,41 @@ class ParseState {
 
   // Text of the token last returned: for a quoted string, the text between
   // its quotes. Valid until endParse.
-  std::string_view currentText() const { return currentText_; }
+  std::string_view currentText() const { return current_text_; }
   // Byte offsets in the text of the token last returned (both the text's
   // length at its end).
-  size_t currentBegin() const { return currentBegin_; }
-  size_t currentEnd() const { return currentEnd_; }
+  size_t currentBegin() const { return current_begin_; }
+  size_t currentEnd() const { return current_end_; }
   // Offset of the quotation or comment that ended the input unterminated, or
   // npos when none did.
-  size_t unterminatedAt() const { return unterminatedAt_; }
+  size_t unterminatedAt() const { return unterminated_at_; }
   // Called by the parser when it meets a token it cannot use: that token's
   // offsets are kept for syntaxErrorBegin/End (npos until then).
   void noteSyntaxError() {
-    syntaxErrorBegin_ = currentBegin_;
-    syntaxErrorEnd_ = currentEnd_;
+    syntax_error_begin_ = current_begin_;
+    syntax_error_end_ = current_end_;
   }
-  size_t syntaxErrorBegin() const { return syntaxErrorBegin_; }
-  size_t syntaxErrorEnd() const { return syntaxErrorEnd_; }
+  size_t syntaxErrorBegin() const { return syntax_error_begin_; }
+  size_t syntaxErrorEnd() const { return syntax_error_end_; }
   StatCommand* command() const { return command_; }
-  bool tooManyTokens() const { return tooManyTokens_; }
-  int maxStackDepth() const { return maxStackDepth_; }
+  bool tooManyTokens() const { return too_many_tokens_; }
+  int maxStackDepth() const { return max_stack_depth_; }
   // Lowers the stack limit so tests can reach it with short statements.
-  void setMaxStackDepthForTesting(int depth) { maxStackDepth_ = depth; }
+  void setMaxStackDepthForTesting(int depth) { max_stack_depth_ = depth; }
 
  private:
   const char* text_ = nullptr;
   const char* position_ = nullptr;  // null once the input ended early
-  size_t currentBegin_ = 0;
-  size_t currentEnd_ = 0;
-  size_t unterminatedAt_ = std::string_view::npos;
-  size_t syntaxErrorBegin_ = std::string_view::npos;
-  size_t syntaxErrorEnd_ = std::string_view::npos;
+  size_t current_begin_ = 0;
+  size_t current_end_ = 0;
+  size_t unterminated_at_ = std::string_view::npos;
+  size_t syntax_error_begin_ = std::string_view::npos;
+  size_t syntax_error_end_ = std::string_view::npos;
   TokenRegistry registry_;
-  std::string_view currentText_;
+  std::string_view current_text_;
   StatCommand* command_ = nullptr;
-  bool tooManyTokens_ = false;
-  int maxStackDepth_ = kMaxStackDepth;
+  bool too_many_tokens_ = false;
+  int max_stack_depth_ = kMaxStackDepth;
 };
 
 }  // namespace vocs

@@ -1,14 +1,8 @@
 #include "lang/parser.h"
 
-#include <limits>
-
 namespace vocs {
 
 namespace {
-
-bool IsAsciiSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 int Parse(const char* text, StatCommand* command, int max_stack_depth,
           ParseDiagnosis* diagnosis) {
@@ -37,29 +31,6 @@ int ParseStatement(const char* text, StatCommand* command, ParseDiagnosis* diagn
 
 int ParseStatementForTesting(const char* text, StatCommand* command, int max_stack_depth) {
   return Parse(text, command, max_stack_depth, nullptr);
-}
-
-int32_t ParseLeadingInt32(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsAsciiSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  // Accumulated as a negative number so that the most negative value fits.
-  constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
-  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-  int64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 - (text[i] - '0');
-    if (value < kMin) {
-      value = kMin - 1;  // saturated; further digits change nothing
-      break;
-    }
-  }
-  if (negative) return static_cast<int32_t>(value < kMin ? kMin : value);
-  return static_cast<int32_t>(-value > kMax ? kMax : -value);
 }
 
 }  // namespace vocs

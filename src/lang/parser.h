@@ -53,11 +53,6 @@ int ParseStatementForTesting(const char* text, StatCommand* command, int max_sta
 // token that reports a full registry), 2 when the stacks are exhausted.
 int parseStatement(ParseState* state);
 
-// The value of MINFREQ: optional leading white space, an optional sign, then
-// decimal digits up to the first other byte; no digits gives 0. Values beyond
-// the 32-bit range are clamped to it.
-int32_t ParseLeadingInt32(std::string_view text);
-
 }  // namespace vocs
 
 #endif  // VOCS_LANG_PARSER_H_

@@ -33,23 +33,45 @@ inline std::string CutToField(std::string_view text, size_t limit) {
   return std::string(text.substr(0, limit));
 }
 
+// `kind` of a command: which statistic the statement asks for.
+enum StatementKind : int32_t {
+  kNotAStatement = 0,  // an accepted fragment
+  kWordFrequency = 1,  // STAT WORDFREQ
+  kAssociatedFrequency = 2,  // STAT ASSOCIATEDFREQ
+};
+
+// `sourceKind` of a command: where its text comes from.
+enum CommandSourceKind : int32_t {
+  kNoSourceList = 0,
+  kFileList = 1,   // FROM names of files and directories
+  kFieldList = 2,  // AT fields of the WHERE query's records
+};
+
+// `outputKind` of a command, and of a packed request (which sends any other
+// value for a file).
+enum CommandOutputKind : int32_t {
+  kNoOutput = 0,
+  kFileOutput = 1,   // TO FILE=
+  kTableOutput = 2,  // TO TABLE=
+};
+
 // One field of the queried records that a statement reads.
 struct FieldSource {
   std::string name;        // the field's name, at most 256 bytes
-  int32_t mode = 0;        // segmentation mode: 0 NONE, 1 SEGASCOL, 2 NORMAL
-  std::string delimiters;  // mode 1 only: the delimiter characters; else empty
+  int32_t mode = 0;        // a SegmentationMode: NONE, SEGASCOL or NORMAL
+  std::string delimiters;  // mode SEGASCOL only: the delimiter characters; else empty
 };
 
 struct StatCommand {
-  int32_t kind = 0;          // 1 WORDFREQ, 2 ASSOCIATEDFREQ, 0 not a statement
-  int32_t minFrequency = 0;  // MINFREQ; may be negative
-  std::string tempPath;      // TEMPPATH as written, unresolved; empty = none
-  int32_t sourceKind = 0;    // 1 FROM a file list, 2 AT a field list
-  std::vector<std::string> files;   // FROM names, in statement order
-  std::vector<FieldSource> fields;  // AT fields, in statement order
-  int32_t outputKind = 0;    // 1 FILE, 2 TABLE
-  std::string outputName;    // the word after TO FILE= or TO TABLE=
-  std::string query;         // the WHERE clause rebuilt from its tokens
+  int32_t kind = kNotAStatement;  // a StatementKind
+  int32_t minFrequency = 0;       // MINFREQ; may be negative
+  std::string tempPath;           // TEMPPATH as written, unresolved; empty = none
+  int32_t sourceKind = kNoSourceList;  // a CommandSourceKind
+  std::vector<std::string> files;      // FROM names, in statement order
+  std::vector<FieldSource> fields;     // AT fields, in statement order
+  int32_t outputKind = kNoOutput;      // a CommandOutputKind
+  std::string outputName;              // the word after TO FILE= or TO TABLE=
+  std::string query;                   // the WHERE clause rebuilt from its tokens
 };
 
 }  // namespace vocs

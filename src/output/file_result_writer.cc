@@ -51,7 +51,7 @@ void FrequencyFileWriter::ComposeHeader(std::string* line) const {
 
 int FrequencyFileWriter::writeRecord(RecordView record) {
   line_.clear();
-  const size_t count = mode_ == 1 ? 2 : kFrequencyFieldCount;
+  const size_t count = mode_ == kFrequencyOnly ? 2 : kFrequencyFieldCount;
   for (size_t i = 0; i < count && i < record.size(); ++i) {
     if (i > 0) line_.push_back('\t');
     line_.append(record[i]);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "api/paths.h"
+#include "platform/paths.h"
 #include "platform/path_style.h"
 
 namespace vocs {

@@ -1,6 +1,6 @@
 #include "output/result_writer.h"
 
-#include "api/paths.h"
+#include "platform/paths.h"
 #include "platform/mbcs.h"
 #include "platform/path_style.h"
 

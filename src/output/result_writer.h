@@ -6,8 +6,8 @@
 // finish, in that order, and stops when open fails. The creator destroys the
 // writer after the run. A writer serves one run on one thread.
 //
-// Output mode 1 means "frequency only": frequency writers then emit only the
-// term and its frequency. Co-occurrence writers ignore the mode.
+// Output mode kFrequencyOnly makes frequency writers emit only the term and
+// its frequency. Co-occurrence writers ignore the mode.
 #ifndef VOCS_OUTPUT_RESULT_WRITER_H_
 #define VOCS_OUTPUT_RESULT_WRITER_H_
 
@@ -19,6 +19,12 @@
 class HostInterface;
 
 namespace vocs {
+
+// The output modes of setMode.
+enum WriterMode : int32_t {
+  kAllFields = 0,      // every field of the record; a new writer's mode
+  kFrequencyOnly = 1,  // frequency records: the term and its frequency
+};
 
 class ResultWriter {
  public:
@@ -51,7 +57,7 @@ class ResultWriter {
 
  protected:
   std::string path_;
-  int32_t mode_ = 0;
+  int32_t mode_ = kAllFields;
   std::string line_;  // one output line or statement, composed before it is written
 };
 

@@ -8,6 +8,7 @@
 #include "platform/env.h"
 #include "platform/mbcs.h"
 #include "platform/path_style.h"
+#include "platform/paths.h"
 #include "vocs/errors.h"
 #include "vocs/host_interface.h"
 
@@ -94,8 +95,7 @@ int TableResultWriter::OpenTable(const std::string& path) {
   if (!extractTableName()) return VOCS_E_NO_TABLE_NAME;
   if (!createTable()) return VOCS_E_TABLE_NOT_CREATED;
   // ensureDirectory succeeded, so the path holds a separator.
-  const size_t last = FindLastMbcs(path_, kPathSeparator);
-  if (!spill_.SetDirectory(std::string_view(path_).substr(0, last)) || !spill_.CreateNext()) {
+  if (!spill_.SetDirectory(TableLoadDirectory(path_)) || !spill_.CreateNext()) {
     return VOCS_E_RECORD_FILE;
   }
   return 0;
@@ -200,11 +200,11 @@ int TableResultWriter::DeclareColumns() {
 
 int FrequencyTableWriter::writeRecord(RecordView record) {
   std::span<const FieldVocabulary> fields(kFrequencyFields);
-  return WriteTaggedRecord(mode_ == 1 ? fields.first(2) : fields, record);
+  return WriteTaggedRecord(mode_ == kFrequencyOnly ? fields.first(2) : fields, record);
 }
 
 bool FrequencyTableWriter::createTable() {
-  if (mode_ == 1) return CreateTableWithColumns(kFrequencyOnlyColumns);
+  if (mode_ == kFrequencyOnly) return CreateTableWithColumns(kFrequencyOnlyColumns);
   return CreateTableWithColumns(kFrequencyColumns);
 }
 

@@ -3,7 +3,9 @@
 // Nothing else in the module calls the operating system. The POSIX
 // implementation (env_posix.cc) is the default; a Win32 one can replace it
 // without touching any caller. Tests wrap the current Env (EnvWrapper) to make
-// chosen operations fail (FaultInjectionEnv) or to move the program directory.
+// chosen operations fail or to move the program directory (their
+// FaultInjectionEnv lives in tests/support) and install it for the process
+// with ScopedEnvForTesting.
 //
 // System errors are reported as the Win32 last-error values the path rules
 // test for: kErrorPathNotFound and kErrorAlreadyExists; anything else is passed

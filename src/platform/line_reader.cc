@@ -4,12 +4,8 @@
 
 namespace vocs {
 
-namespace {
-constexpr size_t kChunk = 64 * 1024;
-}
-
-LineReader::LineReader(std::unique_ptr<SequentialFile> file)
-    : file_(std::move(file)), buffer_(kChunk, '\0') {}
+LineReader::LineReader(std::unique_ptr<SequentialFile> file, size_t chunk)
+    : file_(std::move(file)), buffer_(chunk > 0 ? chunk : kDefaultChunk, '\0') {}
 
 bool LineReader::Refill() {
   if (eof_) return false;
@@ -33,27 +29,33 @@ bool LineReader::Refill() {
   return true;
 }
 
-bool LineReader::ReadLine(std::string_view* line) {
-  size_t scanned = begin_;
+std::string_view LineReader::TakeLine(size_t stop, size_t next) {
+  size_t length = stop - begin_;
+  if (length > 0 && buffer_[stop - 1] == '\r') --length;
+  const std::string_view line(buffer_.data() + begin_, length);
+  begin_ = next;
+  return line;
+}
+
+size_t LineReader::ReadLines(std::string_view* lines, size_t max) {
+  size_t n = 0;
+  size_t scanned = begin_;  // no line feed in [begin_, scanned)
   for (;;) {
-    const char* start = buffer_.data() + scanned;
-    const void* lf = std::memchr(start, '\n', end_ - scanned);
-    if (lf != nullptr) {
-      size_t stop = static_cast<const char*>(lf) - buffer_.data();
-      size_t length = stop - begin_;
-      if (length > 0 && buffer_[stop - 1] == '\r') --length;
-      *line = std::string_view(buffer_.data() + begin_, length);
-      begin_ = stop + 1;
-      return true;
+    while (n < max) {
+      const void* lf = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
+      if (lf == nullptr) break;
+      const size_t stop = static_cast<size_t>(static_cast<const char*>(lf) - buffer_.data());
+      lines[n++] = TakeLine(stop, stop + 1);
+      scanned = begin_;
     }
-    size_t consumed = end_ - begin_;
+    // Lines handed out must stay where they are until the next call, so the
+    // buffer is refilled only when none was found.
+    if (n > 0 || max == 0) return n;
+    const size_t consumed = end_ - begin_;
     if (!Refill()) {
-      if (end_ == begin_) return false;
-      size_t length = end_ - begin_;
-      if (buffer_[begin_ + length - 1] == '\r') --length;
-      *line = std::string_view(buffer_.data() + begin_, length);
-      begin_ = end_;
-      return true;
+      if (end_ == begin_) return 0;
+      lines[0] = TakeLine(end_, end_);
+      return 1;
     }
     scanned = begin_ + consumed;  // Refill moved the tail to the front
   }

@@ -2,7 +2,7 @@
 list(APPEND VOCS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/env.cc
   ${CMAKE_CURRENT_LIST_DIR}/env_posix.cc
-  ${CMAKE_CURRENT_LIST_DIR}/fault_injection_env.cc
   ${CMAKE_CURRENT_LIST_DIR}/line_reader.cc
   ${CMAKE_CURRENT_LIST_DIR}/mbcs.cc
-  ${CMAKE_CURRENT_LIST_DIR}/path_codec.cc)
+  ${CMAKE_CURRENT_LIST_DIR}/path_codec.cc
+  ${CMAKE_CURRENT_LIST_DIR}/paths.cc)

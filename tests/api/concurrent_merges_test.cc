@@ -1,7 +1,7 @@
 // Runs on several threads at once, sharing one configured temporary
-// directory, each forced to spill and merge many times: the merge files of
-// the process are numbered by one counter per engine, so no two merges ever
-// write the same file and every run gives the result of a run alone.
+// directory, each forced to spill and merge many times: the merge files are
+// reserved by exclusive creation, so no two merges ever write the same file
+// and every run gives the result of a run alone.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,12 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "api/paths.h"
 #include "cooc/cooccurrence_task.h"
 #include "freq/frequency_task.h"
 #include "job/stat_job.h"
 #include "output/file_result_writer.h"
-#include "platform/fault_injection_env.h"
+#include "platform/paths.h"
+#include "sorted_run/run_merger.h"
+#include "support/fault_injection_env.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -44,7 +45,7 @@ std::vector<std::vector<std::string>> RandomRecords(unsigned seed) {
 // entries, into `output`. Returns the job's error code.
 int RunOnce(bool cooccurrence, HostInterface* host, const std::string& temp_dir,
             const std::string& output) {
-  std::unique_ptr<StatTask> task;
+  std::unique_ptr<SpillingTask> task;
   std::unique_ptr<ResultWriter> writer;
   if (cooccurrence) {
     task = std::make_unique<CooccurrenceTask>();

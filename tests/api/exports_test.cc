@@ -15,7 +15,7 @@
 
 #include "api/boundary_guard.h"
 #include "api/export_calls.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/loaded_library.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"

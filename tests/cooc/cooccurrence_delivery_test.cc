@@ -11,10 +11,10 @@
 
 #include "cooc/cooc_test_helper.h"
 #include "cooc/cooccurrence_task.h"
-#include "cooc/fixed_format.h"
 #include "job/stat_source.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
+#include "text/fixed_format.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -191,7 +191,7 @@ TEST_F(CooccurrenceDeliveryTest, LinesThatAreSkipped) {
       {"abcd\tzzzz\t1", VOCS_E_NO_TERM_COUNT},
       {"zzzz\tabcd\t1", VOCS_E_NO_TERM_COUNT},
   };
-  for (const Case& c : cases) EXPECT_EQ(task_.EmitResultRecord(c.line), c.result) << c.line;
+  for (const Case& c : cases) EXPECT_EQ(task_.EmitResultRecordForTesting(c.line), c.result) << c.line;
   EXPECT_EQ(writer_.records, (std::vector<std::string>{
                                  "abcd|efgh|1|50.0000|50.0000|16.6667",
                                  "\xB0\xA1\xB0\xA1|efgh|1|50.0000|50.0000|16.6667",
@@ -199,20 +199,20 @@ TEST_F(CooccurrenceDeliveryTest, LinesThatAreSkipped) {
 }
 
 TEST_F(CooccurrenceDeliveryTest, FrequencyIsTheTextAsRead) {
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
-  EXPECT_EQ(task_.EmitResultRecord("abcd\tefgh\t 3"), 0);
-  EXPECT_EQ(task_.EmitResultRecord("abcd\tefgh\t+3x"), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(task_.AddPairForTesting("abcd", "efgh"));
+  EXPECT_EQ(task_.EmitResultRecordForTesting("abcd\tefgh\t 3"), 0);
+  EXPECT_EQ(task_.EmitResultRecordForTesting("abcd\tefgh\t+3x"), 0);
   EXPECT_EQ(writer_.records,
             (std::vector<std::string>{"abcd|efgh| 3|100.0000|100.0000|50.0000",
                                       "abcd|efgh|+3x|100.0000|100.0000|50.0000"}));
 }
 
 TEST_F(CooccurrenceDeliveryTest, CountsBeyond32Bits) {
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(task_.AddPairForTesting("abcd", "efgh"));
   task_.SetMinFrequency(2000000000);
   // Read in 64 bits: 5000000000 is not 705032704, and passes the minimum.
-  EXPECT_EQ(task_.EmitResultRecord("abcd\tefgh\t5000000000"), 0);
-  EXPECT_EQ(task_.EmitResultRecord("abcd\tefgh\t4294967297"), 0);
+  EXPECT_EQ(task_.EmitResultRecordForTesting("abcd\tefgh\t5000000000"), 0);
+  EXPECT_EQ(task_.EmitResultRecordForTesting("abcd\tefgh\t4294967297"), 0);
   char s1[64];
   char s2[64];
   char rel[64];
@@ -229,9 +229,9 @@ TEST_F(CooccurrenceDeliveryTest, CountsBeyond32Bits) {
 
 TEST_F(CooccurrenceDeliveryTest, Support1IsDoubleSupport2AndReliabilitySingle) {
   // Term counts 31 and 31, total 62: 23/31 lies close to a rounding boundary.
-  for (int i = 0; i < 31; ++i) ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
+  for (int i = 0; i < 31; ++i) ASSERT_TRUE(task_.AddPairForTesting("abcd", "efgh"));
   CooccurrenceRecord record{"abcd", "efgh", "23"};
-  ASSERT_EQ(task_.ComputeValues(&record, 23), 0);
+  ASSERT_EQ(task_.ComputeValuesForTesting(&record, 23), 0);
   EXPECT_EQ(record[3], "74.1935");
   EXPECT_EQ(record[4], "74.1936");
   EXPECT_EQ(record[5], "37.0968");
@@ -239,10 +239,10 @@ TEST_F(CooccurrenceDeliveryTest, Support1IsDoubleSupport2AndReliabilitySingle) {
   // Total 158: 57/158 in single precision prints one digit higher.
   CooccurrenceTask task;
   task.SetWriter(&writer_);
-  for (int i = 0; i < 57; ++i) ASSERT_TRUE(task.AddPair("abcd", "efgh"));
-  for (int i = 0; i < 22; ++i) ASSERT_TRUE(task.AddPair("ijkl", "mnop"));
+  for (int i = 0; i < 57; ++i) ASSERT_TRUE(task.AddPairForTesting("abcd", "efgh"));
+  for (int i = 0; i < 22; ++i) ASSERT_TRUE(task.AddPairForTesting("ijkl", "mnop"));
   CooccurrenceRecord second{"abcd", "efgh", "57"};
-  ASSERT_EQ(task.ComputeValues(&second, 57), 0);
+  ASSERT_EQ(task.ComputeValuesForTesting(&second, 57), 0);
   EXPECT_EQ(second[3], "100.0000");
   EXPECT_EQ(second[5], "36.0760");
 }
@@ -253,14 +253,14 @@ TEST_F(CooccurrenceDeliveryTest, ValuesPrintAsPrintfPrintsThem) {
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
   // abcd takes part 997 times, efgh 1000 + 997 times; total 2 * 1997.
-  for (int i = 0; i < 997; ++i) ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
-  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(task_.AddPair("efgh", "ijkl"));
+  for (int i = 0; i < 997; ++i) ASSERT_TRUE(task_.AddPairForTesting("abcd", "efgh"));
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(task_.AddPairForTesting("efgh", "ijkl"));
   std::uniform_int_distribution<int64_t> any(1, 997);
   char expected[64];
   for (int i = 0; i < 20000; ++i) {
     const int64_t count = i < 997 ? i + 1 : any(random);
     CooccurrenceRecord record{"abcd", "efgh"};
-    ASSERT_EQ(task_.ComputeValues(&record, count), 0);
+    ASSERT_EQ(task_.ComputeValuesForTesting(&record, count), 0);
     const double c = static_cast<double>(count);
     std::snprintf(expected, sizeof(expected), "%0.4f", c / 997 * 100);
     ASSERT_EQ(record[3], expected) << count;

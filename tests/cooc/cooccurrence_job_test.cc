@@ -1,7 +1,7 @@
 // The co-occurrence engine end to end: a StatJob feeding a CooccurrenceTask
-// that writes through a CooccurrenceFileWriter; a model run with random
-// records and spill thresholds that force dozens of spills and merge passes;
-// spill failures and a fault sweep over the file-system operations.
+// that writes through a CooccurrenceFileWriter; a model run of two sources
+// with spills; spill failures. The model run of one source and the fault
+// sweep of both engines are in engine/engine_run_test.cc.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,10 +11,9 @@
 
 #include "cooc/cooc_test_helper.h"
 #include "cooc/cooccurrence_task.h"
-#include "cooc/pair_merger.h"
 #include "job/stat_job.h"
 #include "output/file_result_writer.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
@@ -24,7 +23,6 @@ namespace {
 
 using testing::CooccurrenceModel;
 using testing::kCooccurrenceHeader;
-using testing::ListTree;
 using testing::ReadFileOrMissing;
 using testing::RecordingHost;
 using testing::ScopedTempDir;
@@ -163,45 +161,6 @@ struct RandomCorpus {
   std::vector<std::string> vocabulary;
 };
 
-// The engine with dozens of spills and several merge passes writes the same
-// result file as one that never spills, and both equal the model.
-TEST_F(CooccurrenceJobTest, SpillsDoNotChangeTheResult) {
-  const uint32_t seed = std::random_device{}();
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  RandomCorpus corpus(seed);
-  CooccurrenceModel model;
-  std::vector<std::vector<std::string>> rows;
-  for (int r = 0; r < 400; ++r) {
-    std::vector<std::string> terms;
-    rows.push_back({corpus.Record(false, &terms)});
-    model.AddRecord(terms);
-  }
-  const std::string expected = model.ResultFile();
-  for (size_t threshold : {size_t{0}, size_t{300}, size_t{40}, size_t{3}}) {
-    ScopedTempDir dir;
-    RecordingHost host;
-    host.SetTable({"body"}, rows);
-    StatJob job;
-    job.SetHost(&host);
-    ASSERT_TRUE(job.AddFieldSource("body", kModeNormal, nullptr));
-    CooccurrenceFileWriter writer;
-    CooccurrenceTask task;
-    task.SetTempDir(dir.Sub("work/").c_str());
-    task.SetOutputName(dir.Sub("result.txt"));
-    task.SetWriter(&writer);
-    if (threshold > 0) task.SetSpillThresholdForTesting(threshold);
-    job.SetCooccurrenceTask(&task);
-    const int32_t first = NextCooccurrenceMergeNumberForTesting();
-    ASSERT_TRUE(job.Run("select")) << job.error_code();
-    EXPECT_EQ(ReadFileOrMissing(dir.Sub("result.txt")), expected) << threshold;
-    if (threshold == 3) {
-      EXPECT_GT(NextCooccurrenceMergeNumberForTesting() - first, 20) << "merge passes";
-    } else if (threshold == 40) {
-      EXPECT_GT(NextCooccurrenceMergeNumberForTesting() - first, 1) << "merge passes";
-    }
-  }
-}
-
 TEST_F(CooccurrenceJobTest, SpillsDoNotChangeTheResultOfTwoSources) {
   const uint32_t seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
@@ -270,60 +229,6 @@ TEST_F(CooccurrenceJobTest, LastSpillThatCannotBeWrittenFailsFinish) {
   ASSERT_TRUE(job_.AddBufferSource("abcd/efgh", -1, kModeNormal, nullptr));
   EXPECT_FALSE(Run(nullptr));
   EXPECT_EQ(job_.error_code(), VOCS_E_NO_RESULT_FILE);
-}
-
-// Every file-system operation is made to fail at its first, second, ...
-// call. Each run either succeeds with the full result or fails with a code
-// that says why; a failed run keeps its spill files.
-TEST_F(CooccurrenceJobTest, FaultSweep) {
-  const std::vector<std::string> rows = {"abcd/efgh/ijkl/mnop", "abcd/efgh/qrst", "ijkl/abcd"};
-  CooccurrenceModel model;
-  model.AddRecord({"abcd", "efgh", "ijkl", "mnop"});
-  model.AddRecord({"abcd", "efgh", "qrst"});
-  model.AddRecord({"ijkl", "abcd"});
-  const std::string expected = model.ResultFile();
-  const std::vector<EnvOp> ops = {EnvOp::kCreateDirectory, EnvOp::kGetFileAttributes,
-                                  EnvOp::kCreateTempFile,  EnvOp::kNewWritableFile,
-                                  EnvOp::kAppend,          EnvOp::kNewSequentialFile,
-                                  EnvOp::kRead,            EnvOp::kMoveFile,
-                                  EnvOp::kCopyFile,        EnvOp::kDeleteFile,
-                                  EnvOp::kCreateNewFile};
-  for (EnvOp op : ops) {
-    for (int n = 0;; ++n) {
-      ASSERT_LT(n, 500);
-      ScopedTempDir dir;
-      FaultInjectionEnv env;
-      ScopedEnvForTesting scoped(&env);
-      env.FailAfter(op, n);
-      RecordingHost host;
-      host.SetTable({"body"}, {{rows[0]}, {rows[1]}, {rows[2]}});
-      StatJob job;
-      job.SetHost(&host);
-      ASSERT_TRUE(job.AddFieldSource("body", kModeNormal, nullptr));
-      CooccurrenceFileWriter writer;
-      CooccurrenceTask task;
-      task.SetTempDir(dir.Sub("work/").c_str());
-      task.SetOutputName(dir.Sub("result.txt"));
-      task.SetWriter(&writer);
-      task.SetSpillThresholdForTesting(4);
-      job.SetCooccurrenceTask(&task);
-      const bool ok = job.Run("select");
-      const std::string where = "op " + std::to_string(static_cast<int>(op)) + " n " +
-                                std::to_string(n);
-      if (ok) {
-        EXPECT_EQ(ReadFileOrMissing(dir.Sub("result.txt")), expected) << where;
-      } else {
-        const int code = job.error_code();
-        EXPECT_TRUE(code == VOCS_E_NO_RESULT_FILE || code == VOCS_E_RESULT_FILE_OPEN ||
-                    code == VOCS_E_OUTPUT_PATH)
-            << where << " code " << code;
-        for (const std::string& spill : task.spillFiles()) {
-          EXPECT_TRUE(std::filesystem::exists(spill)) << where << " " << spill;
-        }
-      }
-      if (!env.fired()) break;
-    }
-  }
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "cooc/cooc_test_helper.h"
 #include "cooc/cooccurrence_task.h"
 #include "job/stat_source.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
 
@@ -190,7 +190,7 @@ TEST_F(CooccurrenceTaskTest, LongTermsAreCountedUnderTheirCut) {
   EXPECT_EQ(task_.PairTableSizeForTesting(), 3u);
 
   // The same cut applies to pairs added directly, so both spellings meet.
-  ASSERT_TRUE(task_.AddPair(ascii, ascii + "more"));
+  ASSERT_TRUE(task_.AddPairForTesting(ascii, ascii + "more"));
   EXPECT_EQ(task_.TermCountForTesting(std::string(256, 'a')), 4);
 }
 
@@ -199,28 +199,28 @@ TEST_F(CooccurrenceTaskTest, NextTokenWalksTheText) {
   cursor.text = "  abcd,x,  efgh  ,ijkl  ";
   std::vector<std::string> tokens;
   std::string_view token;
-  while (task_.NextToken(&cursor, ",", &token)) tokens.emplace_back(token);
+  while (task_.NextTokenForTesting(&cursor, ",", &token)) tokens.emplace_back(token);
   // "  abcd" passes with its blanks (first byte a space fails the rule).
   EXPECT_EQ(tokens, (std::vector<std::string>{"ijkl"}));
 
   cursor = CooccurrenceTask::TokenCursor();
   cursor.text = "Abcd  ,x,Efgh\xA1\xA1,ijkl  ";
   tokens.clear();
-  while (task_.NextToken(&cursor, ",", &token)) tokens.emplace_back(token);
+  while (task_.NextTokenForTesting(&cursor, ",", &token)) tokens.emplace_back(token);
   EXPECT_EQ(tokens, (std::vector<std::string>{"Abcd  ", "Efgh\xA1\xA1", "ijkl"}));
   EXPECT_EQ(cursor.position, std::string_view::npos);
-  EXPECT_FALSE(task_.NextToken(&cursor, ",", &token));
+  EXPECT_FALSE(task_.NextTokenForTesting(&cursor, ",", &token));
 }
 
 TEST_F(CooccurrenceTaskTest, SpillsExactlyWhenTheTableReachesTheThreshold) {
   task_.SetSpillThresholdForTesting(3);
-  ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
-  ASSERT_TRUE(task_.AddPair("abcd", "ijkl"));
+  ASSERT_TRUE(task_.AddPairForTesting("abcd", "efgh"));
+  ASSERT_TRUE(task_.AddPairForTesting("abcd", "ijkl"));
   // Adding an existing pair never spills.
-  ASSERT_TRUE(task_.AddPair("abcd", "efgh"));
+  ASSERT_TRUE(task_.AddPairForTesting("abcd", "efgh"));
   EXPECT_EQ(task_.PairTableSizeForTesting(), 2u);
   EXPECT_TRUE(task_.spillFiles().empty());
-  ASSERT_TRUE(task_.AddPair("efgh", "abcd"));
+  ASSERT_TRUE(task_.AddPairForTesting("efgh", "abcd"));
   EXPECT_EQ(task_.PairTableSizeForTesting(), 0u);
   ASSERT_EQ(task_.spillFiles().size(), 1u);
   EXPECT_EQ(testing::ReadFileOrMissing(task_.spillFiles()[0]),

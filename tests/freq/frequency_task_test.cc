@@ -11,9 +11,8 @@
 #include <vector>
 
 #include "freq/frequency_test_helper.h"
-#include "freq/text_primitives.h"
 #include "job/stat_source.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
 
@@ -25,7 +24,6 @@ using testing::DumpTable;
 using testing::ListTree;
 using testing::RunRecords;
 using testing::ScopedTempDir;
-using testing::TestFrequencyTask;
 
 // GBK characters used below: 啊 B0 A1, 阿 B0 A2, 埃 B0 A3.
 const std::string kA = "\xB0\xA1";
@@ -53,7 +51,7 @@ class FrequencyTaskTest : public ::testing::Test {
 
   ScopedTempDir dir_;
   CapturingWriter writer_;
-  TestFrequencyTask task_;
+  FrequencyTask task_;
 };
 
 TEST_F(FrequencyTaskTest, CountsAreFoldedPerRecord) {
@@ -261,11 +259,11 @@ TEST_F(FrequencyTaskTest, EmitResultRecordComputesMinValueAndAverage) {
   };
   for (const EmitCase& c : cases) {
     CapturingWriter writer;
-    TestFrequencyTask task;
+    FrequencyTask task;
     task.SetWriter(&writer);
     task.SetRecordCount(c.record_count);
     task.SetMinFrequency(c.min_frequency);
-    EXPECT_EQ(task.EmitResultRecord(c.line), c.expected_result) << c.line;
+    EXPECT_EQ(task.EmitResultRecordForTesting(c.line), c.expected_result) << c.line;
     std::vector<std::string> expected;
     if (!c.expected_record.empty()) expected.push_back(c.expected_record);
     EXPECT_EQ(writer.records, expected) << c.line;
@@ -276,12 +274,12 @@ TEST_F(FrequencyTaskTest, AverageIsFormattedAsPrintfFormatsIt) {
   // Ties such as 1/32 = 0.03125 round the way "%0.4f" rounds them.
   for (int32_t records = 1; records <= 130; ++records) {
     CapturingWriter writer;
-    TestFrequencyTask task;
+    FrequencyTask task;
     task.SetWriter(&writer);
     task.SetRecordCount(records);
     for (int frequency = 0; frequency <= 200; ++frequency) {
       const std::string n = std::to_string(frequency);
-      task.EmitResultRecord("t\t" + n + "\t1\t1\t1");
+      task.EmitResultRecordForTesting("t\t" + n + "\t1\t1\t1");
       char expected[64];
       std::snprintf(expected, sizeof(expected), "%0.4f",
                     static_cast<double>(frequency) / static_cast<double>(records));
@@ -417,7 +415,7 @@ TEST_F(FrequencyTaskTest, WriterFailuresStopDeliveryAndKeepTheFiles) {
 
   CapturingWriter failing_finish;
   failing_finish.finish_result = VOCS_E_NO_RESULT_FILE;
-  TestFrequencyTask task;
+  FrequencyTask task;
   task.SetTempDir(dir_.Sub("work2/").c_str());
   task.SetWriter(&failing_finish);
   EXPECT_EQ(RunRecords(&task, {"abcd"}, kModeNormal), VOCS_E_NO_RESULT_FILE);

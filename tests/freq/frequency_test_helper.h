@@ -16,12 +16,6 @@
 
 namespace vocs::testing {
 
-// Exposes the delivery of one result line.
-class TestFrequencyTask : public FrequencyTask {
- public:
-  using FrequencyTask::EmitResultRecord;
-};
-
 // "term=total,records,max,min" per term in unsigned byte order, joined by
 // spaces; the table must have been folded.
 std::string DumpTable(const TermTable& table);

@@ -1,4 +1,4 @@
-// The term table and the spill line format.
+// The term table: lookups, growth, clearing and the sorted order of spills.
 #include "freq/term_table.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +7,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include "freq/frequency_spill.h"
-#include "platform/fault_injection_env.h"
-#include "support/temp_dir.h"
 
 namespace vocs {
 namespace {
@@ -96,54 +92,6 @@ TEST(TermTableTest, HoldsATermLargerThanAnArenaBlock) {
   table.FindOrInsert("after", &inserted);
   EXPECT_NE(table.Find(big), nullptr);
   EXPECT_EQ(SortedTerms(table), (std::vector<std::string>{"after", "before", big}));
-}
-
-TEST(SpillLineTest, WritesAndParsesLines) {
-  std::string line;
-  AppendSpillLine("a\tb", SpillCounts{5000000000, 2, 3, 1}, &line);
-  EXPECT_EQ(line, "a\tb\t5000000000\t2\t3\t1\n");
-  std::string_view term;
-  SpillCounts counts;
-  ASSERT_TRUE(ParseSpillLine(std::string_view(line).substr(0, line.size() - 1), &term, &counts));
-  EXPECT_EQ(term, "a\tb");
-  EXPECT_EQ(counts.total, 5000000000);
-  EXPECT_EQ(counts.minCount, 1);
-  ASSERT_TRUE(ParseSpillLine("\t1\t2\t3\t4", &term, &counts));
-  EXPECT_EQ(term, "");
-  EXPECT_EQ(counts.minCount, 4);
-  EXPECT_FALSE(ParseSpillLine("abcd\t1\t2\t3", &term, &counts));
-  EXPECT_FALSE(ParseSpillLine("", &term, &counts));
-}
-
-TEST(SpillLineTest, NumbersAreReadAsAtollReadsThem) {
-  const std::vector<std::pair<std::string, int64_t>> cases = {
-      {"42", 42}, {"  42", 42}, {"42x", 42}, {"", 0}, {"x", 0}, {"-7", -7}, {"+7", 7},
-      {"9223372036854775807", INT64_MAX}, {"12\r", 12},
-  };
-  for (const auto& [text, value] : cases) EXPECT_EQ(ParseSpillNumber(text), value) << text;
-}
-
-TEST(SpillWriterTest, ReportsAFileThatWasNotWrittenWhole) {
-  testing::ScopedTempDir dir;
-  FaultInjectionEnv env;
-  ScopedEnvForTesting scoped(&env);
-  SpillWriter writer;
-  ASSERT_TRUE(writer.Open(dir.Sub("s.tmp")));
-  writer.Add("abcd", SpillCounts{1, 1, 1, 1});
-  EXPECT_TRUE(writer.Finish());
-  EXPECT_EQ(testing::ReadFileOrMissing(dir.Sub("s.tmp")), "abcd\t1\t1\t1\t1\n");
-
-  env.FillDiskAfter(100 * 1024);
-  ASSERT_TRUE(writer.Open(dir.Sub("t.tmp")));
-  for (int i = 0; i < 20000; ++i) {
-    writer.Add("term" + std::to_string(100000 + i), SpillCounts{1, 1, 1, 1});
-  }
-  EXPECT_FALSE(writer.Finish());
-
-  env.Reset();
-  env.FailAlways(EnvOp::kNewWritableFile);
-  EXPECT_FALSE(writer.Open(dir.Sub("u.tmp")));
-  EXPECT_FALSE(writer.Finish());
 }
 
 }  // namespace

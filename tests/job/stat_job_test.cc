@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/recording_host.h"
 #include "support/recording_task.h"
 #include "support/temp_dir.h"

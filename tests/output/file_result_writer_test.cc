@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "output/result_record.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
 

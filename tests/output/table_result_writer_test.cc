@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/env.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
@@ -298,6 +298,24 @@ TEST_F(TableWriterTest, FinishLoadsThenDeclaresColumnsAndIndexes) {
   EXPECT_THAT(host_.loaded_files,
               ElementsAre(ModeOneRecord("abc", "5") + ModeOneRecord("\xB4\xCA\xCC\xF5", "12")));
   EXPECT_THAT(SpillFilesIn(dir_.path()), IsEmpty());  // deleted once loaded
+}
+
+// The load files lie in the output path up to, not including, its last
+// separator, with one separator appended: a doubled separator before the
+// table name stays doubled in the name the bulk load statement sends.
+TEST_F(TableWriterTest, LoadFileNameKeepsADoubledSeparatorBeforeTheTableName) {
+  FrequencyTableWriter writer;
+  writer.setHost(&host_);
+  const std::string path = Output("a//words");
+  ASSERT_EQ(writer.open(path), 0);
+  const std::string spill = writer.spill_file().current_name();
+  EXPECT_EQ(spill.rfind(Output("a//rec_"), 0), 0u) << spill;
+  EXPECT_EQ(writer.table_name(), "words");
+  host_.ClearLog();
+  ASSERT_EQ(writer.finish(), 0);
+  ASSERT_FALSE(host_.statements().empty());
+  EXPECT_EQ(host_.statements()[0], "bulkload table words\"" + spill + "\"");
+  EXPECT_EQ(host_.loaded_files.size(), 1u);  // the same file on disk, loaded
 }
 
 TEST_F(TableWriterTest, RecordsCarryTheTagsOfTheirLayout) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/env.h"
-#include "platform/fault_injection_env.h"
+#include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 
 namespace vocs {
@@ -57,6 +57,42 @@ TEST(LineReaderTest, LinesLongerThanTheBufferAndAcrossRefills) {
   contents += "after\n";
   dir.WriteFile("f", contents);
   EXPECT_EQ(ReadAll(dir.Sub("f")), expected);
+}
+
+// Batches hold whole lines only, every one of them valid until the next
+// call, over refills of a small buffer, lines longer than it, CR LF and a
+// last line without its line feed; single lines and batches mix.
+TEST(LineReaderTest, BatchesReadWhatSingleLinesRead) {
+  ScopedTempDir dir;
+  std::string contents;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 3000; ++i) {
+    expected.push_back(i % 97 == 0 ? std::string(300 + i, 'y') : "line" + std::to_string(i));
+    contents += expected.back() + (i % 2 == 0 ? "\n" : "\r\n");
+  }
+  expected.push_back("last\r");  // only a CR before the LF goes
+  contents += "last\r\r\n";
+  expected.push_back("no line feed");
+  contents += "no line feed";
+  dir.WriteFile("f", contents);
+  for (size_t batch : {size_t{1}, size_t{7}, size_t{32}}) {
+    LineReader reader(CurrentEnv()->NewSequentialFile(dir.Sub("f")), /*chunk=*/256);
+    std::vector<std::string> lines;
+    std::string_view got[32];
+    for (int call = 0;; ++call) {
+      size_t n;
+      if (call % 3 == 0) {
+        n = reader.ReadLine(&got[0]) ? 1 : 0;
+      } else {
+        n = reader.ReadLines(got, batch);
+      }
+      if (n == 0) break;
+      ASSERT_LE(n, batch);
+      for (size_t i = 0; i < n; ++i) lines.emplace_back(got[i]);
+    }
+    EXPECT_EQ(lines, expected) << batch;
+    EXPECT_FALSE(reader.error());
+  }
 }
 
 TEST(LineReaderTest, ReadErrorEndsTheInputAndIsReported) {

@@ -26,14 +26,12 @@ int RecordingTask::Record(std::string entry) {
 }
 
 int RecordingTask::SetRecordCount(int32_t count) {
-  StatTask::SetRecordCount(count);
   return Record("count(" + std::to_string(count) + ")");
 }
 
 int RecordingTask::Finish() { return Record("finish"); }
 
 int RecordingTask::BeginRecord(int32_t index) {
-  StatTask::BeginRecord(index);
   return Record("begin(" + std::to_string(index) + ")");
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "freq/stat_task.h"
+#include "job/stat_task.h"
 #include "job/stat_source.h"
 
 namespace vocs::testing {

@@ -1,0 +1,98 @@
+// The frequency engine's line: the one format of its spill files, its
+// intermediate merge files and its result file, and the codec through which
+// the sorted-run machinery writes, reads, orders and folds it.
+//
+// One line per term, in ascending unsigned byte order of the term:
+//
+//   term TAB total TAB records TAB maxCount TAB minCount LF
+//
+// term      the term's bytes (code page 936); at most 256 bytes, since terms are
+//           cut before they are counted. It may itself hold TABs.
+// total     occurrences of the term (decimal, 64-bit)
+// records   records that contain it
+// maxCount  largest count in one record
+// minCount  smallest count among the records that contain it
+//
+// Lines end in LF, the text line end of POSIX; readers ignore a CR before the
+// LF, so files with CR LF line ends read the same. A reader takes the last
+// four TABs of a line as the field separators, so a term holding TABs reads
+// back whole. Numbers are read as the C library's atoll reads them (leading
+// blanks, an optional sign, digits up to the first other byte, the low 64
+// bits of a longer number). A line with fewer than four TABs is not a term
+// line.
+//
+// Lines of equal terms fold into one: totals and records are summed, the
+// larger maxCount and the smaller minCount are kept.
+//
+// Plain functions and a stateless codec; any thread.
+#ifndef VOCS_FREQ_TERM_LINE_H_
+#define VOCS_FREQ_TERM_LINE_H_
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sorted_run/line_buffer.h"
+
+namespace vocs {
+
+// The numbers of one line.
+struct SpillCounts {
+  int64_t total = 0;
+  int64_t records = 0;
+  int64_t maxCount = 0;
+  int64_t minCount = 0;
+};
+
+// Positions of the last four TABs of a line, in order; false when it has
+// fewer. The delivery reads result lines with the same rule.
+bool FindLastFourTabs(std::string_view line, size_t tabs[4]);
+
+// The value of a number field.
+int64_t ParseTermLineNumber(std::string_view text);
+
+struct TermLineCodec {
+  struct Entry {
+    std::string_view term;
+    SpillCounts counts;
+  };
+  struct Held {
+    std::string term;
+    SpillCounts counts;
+  };
+
+  // Splits a line (without its line end) into term and numbers. False when
+  // the line has fewer than four TABs. The term points into `line`.
+  static bool Parse(std::string_view line, Entry* entry);
+  static int Compare(const Entry& a, const Entry& b) { return a.term.compare(b.term); }
+  static void Hold(const Entry& entry, Held* held) {
+    held->term.assign(entry.term);
+    held->counts = entry.counts;
+  }
+  static void Fold(const Entry& entry, Held* held) {
+    held->counts.total += entry.counts.total;
+    held->counts.records += entry.counts.records;
+    held->counts.maxCount = std::max(held->counts.maxCount, entry.counts.maxCount);
+    held->counts.minCount = std::min(held->counts.minCount, entry.counts.minCount);
+  }
+  static Entry View(const Held& held) { return Entry{held.term, held.counts}; }
+  static void Append(const Entry& entry, LineBuffer* out) {
+    char* p = out->Extend(entry.term.size() + 4 * (LineBuffer::kMaxDecimal + 1) + 1);
+    p = LineBuffer::Put(p, entry.term);
+    *p++ = '\t';
+    p = LineBuffer::PutDecimal(p, entry.counts.total);
+    *p++ = '\t';
+    p = LineBuffer::PutDecimal(p, entry.counts.records);
+    *p++ = '\t';
+    p = LineBuffer::PutDecimal(p, entry.counts.maxCount);
+    *p++ = '\t';
+    p = LineBuffer::PutDecimal(p, entry.counts.minCount);
+    *p++ = '\n';
+    out->Commit(p);
+  }
+};
+
+}  // namespace vocs
+
+#endif  // VOCS_FREQ_TERM_LINE_H_

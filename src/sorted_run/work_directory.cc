@@ -1,0 +1,62 @@
+#include "sorted_run/work_directory.h"
+
+#include "platform/env.h"
+#include "platform/path_style.h"
+#include "platform/paths.h"
+
+namespace vocs {
+
+WorkDirectory::WorkDirectory(std::string_view directory_prefix, std::string_view spill_prefix)
+    : directory_prefix_(directory_prefix), spill_prefix_(spill_prefix) {}
+
+size_t WorkDirectory::SetTempDir(const char* directory) {
+  if (directory != nullptr) tempDir_ = directory;
+  return tempDir_.size();
+}
+
+bool WorkDirectory::PrepareWorkDirectory() {
+  if (tempDir_.empty()) {
+    std::string base;
+    if (!ProgramDirectory(&base)) return false;
+    base += "vocstemp";
+    base += kPathSeparator;
+    CurrentEnv()->CreateDirectory(base);  // usually exists already
+    std::string unique;
+    if (!MakeUniqueDirectory(base, directory_prefix_, &unique)) return false;
+    tempDir_ = std::move(unique);
+  } else if (!DirectoryExists(tempDir_) && !MakeDirectoryTree(tempDir_)) {
+    return false;
+  }
+  if (tempDir_.back() != kPathSeparator) tempDir_ += kPathSeparator;
+  return true;
+}
+
+bool WorkDirectory::MakeSpillFileName(std::string* path) {
+  constexpr int kAttempts = 4;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (!PrepareWorkDirectory()) return false;
+    if (MakeUniqueTempFile(tempDir_, spill_prefix_, path)) return true;
+    if (DirectoryExists(tempDir_)) return false;  // not the race: a real failure
+  }
+  return false;
+}
+
+bool WorkDirectory::FinishResultFile(const std::function<bool()>& merge) {
+  if (spillFiles_.empty()) return false;
+  std::string result;
+  if (!MakeUniqueTempFile(tempDir_, "ok_", &result)) return false;
+  resultPath_ = std::move(result);
+  if (spillFiles_.size() > 1) return merge();
+  return CurrentEnv()->MoveFile(spillFiles_.front(), resultPath_);
+}
+
+bool WorkDirectory::RemoveTemporaryFiles() {
+  Env* env = CurrentEnv();
+  for (const std::string& path : spillFiles_) env->DeleteFile(path);
+  spillFiles_.clear();
+  if (!resultPath_.empty()) env->DeleteFile(resultPath_);
+  if (!tempDir_.empty()) env->RemoveDirectory(tempDir_);
+  return true;
+}
+
+}  // namespace vocs

@@ -1,0 +1,113 @@
+// The text primitives the splitters rely on, and the cut of long terms.
+#include "text/text_primitives.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vocs {
+namespace {
+
+TEST(TextPrimitivesTest, FindDelimiterStepsOverTwoByteCharacters) {
+  struct Case {
+    std::string text, set;
+    size_t expected;
+  };
+  const size_t npos = std::string_view::npos;
+  const std::vector<Case> cases = {
+      {"ab/cd", "/", 2},
+      {"abcd", "/", npos},
+      {"\xB0/x/", "/", 3},        // the first "/" is a trail byte
+      {"a;b,c", ",;", 1},
+      {"x\xA3\xBBy", "\xA3\xBB", 1},
+      {"\xB0\xA3\xBB\xB0", "\xA3\xBB", npos},  // the bytes straddle two characters
+      // A lone lead byte at the end is a one-byte character, and matches a
+      // one-byte member equal to it, whatever the size of the set.
+      {"ab\xA3", "\xA3", 2},
+      {"ab\xA3", ";\xA3", 2},
+      {"\xA3" "b", "\xA3", npos},
+      {"", "/", npos},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FindDelimiter(c.text, c.set), c.expected) << c.text;
+}
+
+TEST(TextPrimitivesTest, SkipBlanks) {
+  EXPECT_EQ(SkipBlanks(" \t\x01" "abc"), 3u);
+  EXPECT_EQ(SkipBlanks("\xA1\xA1 x"), 3u);
+  EXPECT_EQ(SkipBlanks("\xA1\xA2x"), 0u);
+  EXPECT_EQ(SkipBlanks(std::string("\0a", 2)), 0u);  // 0 is not a blank here
+  EXPECT_EQ(SkipBlanks("   "), 3u);                   // never past the token
+}
+
+TEST(TextPrimitivesTest, TrimSetRemovesBlanksAndTrailingZeros) {
+  struct Case {
+    std::string in, out;
+  };
+  const std::vector<Case> cases = {
+      {"  abc \r\n", "abc"},
+      {"\xA1\xA1" "abc\xA1\xA1", "abc"},
+      {std::string("abc \0\0\0", 7), "abc"},
+      {std::string("\0abc", 4), std::string("\0abc", 4)},  // the leading half keeps 0 bytes
+      {"\xB0\xA1 ", "\xB0\xA1"},
+      {" \t ", ""},
+      {"a\xA1", "a\xA1"},  // a lone lead byte is no full-width space
+  };
+  for (const Case& c : cases) {
+    std::string s = c.in;
+    TrimSet(&s, BlankSet);
+    EXPECT_EQ(s, c.out);
+    EXPECT_EQ(TrimSetView(c.in, BlankSet), c.out);
+  }
+  std::string right = "  a  ";
+  TrimRightSet(&right, BlankSet);
+  EXPECT_EQ(right, "  a");
+}
+
+TEST(TextPrimitivesTest, TermRule) {
+  EXPECT_TRUE(MeetsTermRule("abcd"));
+  EXPECT_FALSE(MeetsTermRule("abc"));
+  EXPECT_FALSE(MeetsTermRule("0bcd"));
+  EXPECT_FALSE(MeetsTermRule("@bcd"));
+  EXPECT_TRUE(MeetsTermRule("Abcd"));
+  EXPECT_TRUE(MeetsTermRule("\x80xyz"));
+  EXPECT_FALSE(MeetsTermRule("\xB0\xA1"));
+  EXPECT_TRUE(MeetsTermRule("\xB0\xA1\xB0\xA2"));
+}
+
+TEST(TextPrimitivesTest, CutTermKeepsWholeCharacters) {
+  const std::string a256(256, 'a');
+  EXPECT_EQ(CutTerm(a256), a256);
+  EXPECT_EQ(CutTerm(a256 + "b"), a256);
+  // 255 ASCII bytes and then a two-byte character: the cut would keep its
+  // lead byte only, so the lead byte goes too.
+  const std::string a255(255, 'a');
+  EXPECT_EQ(CutTerm(a255 + "\xB0\xA1"), a255);
+  // Two-byte characters throughout: 128 of them fit exactly.
+  std::string wide;
+  for (int i = 0; i < 130; ++i) wide += "\xB0\xA1";
+  EXPECT_EQ(CutTerm(wide), wide.substr(0, 256));
+  // One ASCII byte first shifts the characters: 127 of them and the 'a'.
+  EXPECT_EQ(CutTerm("a" + wide), ("a" + wide).substr(0, 255));
+  EXPECT_EQ(CutTerm("short"), "short");
+}
+
+TEST(TextPrimitivesTest, CutTermNeverLeavesHalfAFourByteCharacter) {
+  // Four-byte GB18030 characters (U+1F600) after a shift of 0 to 3 ASCII
+  // bytes: the cut ends on a whole character every time.
+  const std::string emoji = "\x94\x39\xFC\x36";
+  std::string emojis;
+  for (int i = 0; i < 70; ++i) emojis += emoji;
+  for (size_t shift = 0; shift < 4; ++shift) {
+    const std::string term = std::string(shift, 'a') + emojis;
+    EXPECT_EQ(CutTerm(term), term.substr(0, shift + (256 - shift) / 4 * 4)) << "shift " << shift;
+  }
+  // A two-byte character right at the cut keeps the two-byte rule.
+  const std::string mixed = std::string(250, 'a') + emoji + "\xB0\xA1" + "tail";
+  EXPECT_EQ(CutTerm(mixed), mixed.substr(0, 256));
+  const std::string late = std::string(253, 'a') + emoji + "tail";
+  EXPECT_EQ(CutTerm(late), std::string(253, 'a'));
+}
+
+}  // namespace
+}  // namespace vocs

@@ -387,6 +387,7 @@
       maxF = Math.max(maxF, p[1]);
       maxR = Math.max(maxR, p[2]);
     }
+    for (const e of d.expected) maxR = Math.max(maxR, Math.ceil(e[1]));
     const x = logScale(1, maxF, box.left, box.right);
     const y = logScale(1, maxR, box.bottom, box.top);
     axes(root, x, y, box, "frequency (occurrences)", "records holding the term");
@@ -394,7 +395,7 @@
     svg("line", { class: "diagonal", x1: x(1), y1: y(1), x2: x(top), y2: y(top) }, root);
     if (d.expected.length > 1) {
       const path = d.expected.map(function (p, i) {
-        return (i === 0 ? "M" : "L") + x(p[0]).toFixed(1) + "," + y(Math.min(p[1], maxR)).toFixed(1);
+        return (i === 0 ? "M" : "L") + x(p[0]).toFixed(1) + "," + y(p[1]).toFixed(1);
       }).join("");
       svg("path", { class: "expected", d: path }, root);
     }
@@ -519,17 +520,19 @@
   }
 
   // Fruchterman and Reingold's force-directed placement, from a fixed
-  // start, so that a report draws the same picture every time it opens.
+  // start, so that a report draws the same picture every time it opens. A
+  // pull towards the middle keeps separate groups of terms near the others;
+  // the picture is then scaled to fit the frame, never pressed against it.
   function layout(nodes, edges, width, height) {
     const n = nodes.length;
-    const k = 0.75 * Math.sqrt(width * height / Math.max(1, n));
+    const k = Math.sqrt(width * height / Math.max(1, n)) / 2;
     nodes.forEach(function (v, i) {
       const angle = i * 2.399963;
       const radius = 12 * Math.sqrt(i + 1);
-      v.x = width / 2 + radius * Math.cos(angle);
-      v.y = height / 2 + radius * Math.sin(angle);
+      v.x = radius * Math.cos(angle);
+      v.y = radius * Math.sin(angle);
     });
-    let temperature = width / 8;
+    let temperature = k * 2;
     for (let round = 0; round < 300; round++) {
       for (const v of nodes) { v.dx = 0; v.dy = 0; }
       for (let i = 0; i < n; i++) {
@@ -556,15 +559,30 @@
         e.target.dx += dx / distance * force; e.target.dy += dy / distance * force;
       }
       for (const v of nodes) {
-        // A pull to the middle keeps separate groups in sight.
-        v.dx -= (v.x - width / 2) * 0.05 * k / 10;
-        v.dy -= (v.y - height / 2) * 0.05 * k / 10;
+        const distance = Math.hypot(v.x, v.y);
+        v.dx -= v.x * 0.08 * distance / k;
+        v.dy -= v.y * 0.08 * distance / k;
         const length = Math.max(0.01, Math.hypot(v.dx, v.dy));
         const step = Math.min(length, temperature);
-        v.x = Math.min(width - 40, Math.max(40, v.x + v.dx / length * step));
-        v.y = Math.min(height - 30, Math.max(30, v.y + v.dy / length * step));
+        v.x += v.dx / length * step;
+        v.y += v.dy / length * step;
       }
-      temperature = Math.max(1, temperature * 0.97);
+      temperature = Math.max(0.5, temperature * 0.97);
+    }
+    // Into the frame, with room for the circles, the loops and the labels.
+    let left = Infinity, right = -Infinity, top = Infinity, bottom = -Infinity;
+    for (const v of nodes) {
+      left = Math.min(left, v.x); right = Math.max(right, v.x);
+      top = Math.min(top, v.y); bottom = Math.max(bottom, v.y);
+    }
+    const margin = { left: 40, right: 110, top: 60, bottom: 30 };
+    const scale = Math.min((width - margin.left - margin.right) / Math.max(1, right - left),
+                           (height - margin.top - margin.bottom) / Math.max(1, bottom - top), 3);
+    const offsetX = margin.left + (width - margin.left - margin.right - (right - left) * scale) / 2;
+    const offsetY = margin.top + (height - margin.top - margin.bottom - (bottom - top) * scale) / 2;
+    for (const v of nodes) {
+      v.x = offsetX + (v.x - left) * scale;
+      v.y = offsetY + (v.y - top) * scale;
     }
   }
 
@@ -651,15 +669,20 @@
       const chosen = rankedPairs(pairs, key).filter(function (p) {
         return measureOf(p, key) > 0;
       }).slice(0, limit);
+      // Circles sized by frequency when the frequency result holds every
+      // term shown, else all by the pair occurrences the term is in: sizes
+      // of two kinds in one picture would not compare.
+      const byFrequency = chosen.every(function (p) {
+        return [p[0], p[1]].every(function (t) { return pairs.terms[t] && pairs.terms[t][0] !== null; });
+      });
       caption.textContent = chosen.length + " strongest pairs by " + MEASURES[key].label +
-        "; circles sized by " + (Object.values(pairs.terms).some(function (t) { return t[0] !== null; })
-          ? "frequency" : "pair occurrences") + ".";
+        "; circles sized by " + (byFrequency ? "frequency" : "the pair occurrences a term is in") + ".";
       const byTerm = new Map();
       const nodes = [];
       const nodeOf = function (term) {
         if (!byTerm.has(term)) {
           const counts = pairs.terms[term] || [null, 0];
-          const v = { term: term, weight: counts[0] !== null ? counts[0] : counts[1],
+          const v = { term: term, weight: byFrequency ? counts[0] : counts[1],
                       frequency: counts[0], within: counts[1], degree: 0 };
           byTerm.set(term, v);
           nodes.push(v);

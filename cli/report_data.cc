@@ -245,22 +245,29 @@ PairFacts MeasureResult(const ReportInput& input) {
 void WritePairs(JsonWriter& w, const ReportInput& input, const PairFacts& facts,
                 std::string* notes) {
   const PairResult& result = *input.pairs;
+  // Pairs of two different terms, and those with a term's pairs with
+  // itself as well: the page shows the first and can add the others.
+  std::vector<const ScoredPair*> different;
   std::vector<const ScoredPair*> candidates;
   for (const ScoredPair& pair : facts.pairs) {
-    if (pair.together() >= input.min_count) candidates.push_back(&pair);
+    if (pair.together() < input.min_count) continue;
+    candidates.push_back(&pair);
+    if (pair.term1 != pair.term2) different.push_back(&pair);
   }
   // The strongest pairs by each measure, each pair once.
   std::vector<bool> chosen(facts.pairs.size(), false);
   for (const Measure measure : kMeasures) {
     if (!facts.exact && measure != Measure::kCount) continue;
-    std::vector<const ScoredPair*> ranked = candidates;
-    const size_t keep = std::min(kReportPairsPerMeasure, ranked.size());
-    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(keep),
-                      ranked.end(), [&](const ScoredPair* a, const ScoredPair* b) {
-                        return RanksBefore(result, measure, *a, *b);
-                      });
-    for (size_t i = 0; i < keep; ++i) {
-      chosen[static_cast<size_t>(ranked[i] - facts.pairs.data())] = true;
+    for (const auto* from : {&different, &candidates}) {
+      std::vector<const ScoredPair*> ranked = *from;
+      const size_t keep = std::min(kReportPairsPerMeasure, ranked.size());
+      std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(keep),
+                        ranked.end(), [&](const ScoredPair* a, const ScoredPair* b) {
+                          return RanksBefore(result, measure, *a, *b);
+                        });
+      for (size_t i = 0; i < keep; ++i) {
+        chosen[static_cast<size_t>(ranked[i] - facts.pairs.data())] = true;
+      }
     }
   }
   if (!facts.exact) {
@@ -289,6 +296,8 @@ void WritePairs(JsonWriter& w, const ReportInput& input, const PairFacts& facts,
   w.Key("network_pairs");
   w.Integer(static_cast<int64_t>(input.network_pairs));
   w.Key("candidates");
+  w.Integer(static_cast<int64_t>(different.size()));
+  w.Key("candidates_with_self");
   w.Integer(static_cast<int64_t>(candidates.size()));
   w.Key("list");
   w.BeginArray();

@@ -35,7 +35,9 @@ CR LF, a header line); a relative name is taken in the current directory.
 With --measure, a co-occurrence result is shown as pairs of terms, each two
 terms once with the counts of both orders added up, ranked by an
 association measure computed exactly from the counts: pmi (pointwise mutual
-information), g2 (log-likelihood), t (t-score), dice, or count. The measures
+information), g2 (log-likelihood), t (t-score), dice, or count. A term's
+pairs with itself (its repeats within a record) are left out unless
+--self-pairs is given. The measures
 need every pair of the run: for a result made with MINFREQ above 1 they
 cannot be computed, and vocs says so (--measure count still ranks its
 pairs). docs/measures.md defines them.
@@ -46,6 +48,7 @@ Options:
   --top N          show the first N rows (default 20; 0: all)
   --measure NAME   pairs of terms ranked by pmi, g2, t, dice or count
   --min-count N    only rows (with --measure: pairs) seen N times or more
+  --self-pairs     with --measure: a term's pairs with itself as well
   --english        English column names (ItemName, Frequency, ...) in the header
   --legend         explain every column in English (after the rows, or alone)
   --help           this text
@@ -161,6 +164,7 @@ struct ShowOptions {
   bool legend = false;
   std::optional<Measure> measure;
   int64_t min_count = 0;
+  bool self_pairs = false;
 };
 
 // The rows under their header, with English names or the legend as asked.
@@ -230,7 +234,9 @@ int ShowPairs(ResultReader* reader, const ShowOptions& options) {
                                  ".\nRun the statement without MINFREQ; --measure count ranks "
                                  "these pairs by their count.");
   }
-  std::erase_if(pairs, [&](const ScoredPair& p) { return p.together() < options.min_count; });
+  std::erase_if(pairs, [&](const ScoredPair& p) {
+    return p.together() < options.min_count || (!options.self_pairs && p.term1 == p.term2);
+  });
   RankPairs(result, measure, &pairs);
   const int64_t total = static_cast<int64_t>(pairs.size());
   if (options.top != 0 && pairs.size() > options.top) pairs.resize(options.top);
@@ -249,13 +255,16 @@ int ShowPairs(ResultReader* reader, const ShowOptions& options) {
     }
     rows.push_back(std::move(row));
   }
-  std::string what = std::to_string(total) + " pairs of terms";
+  std::string what = std::to_string(total) +
+                     (options.self_pairs ? " pairs of terms" : " pairs of two different terms");
   if (options.min_count > 1) what += " seen " + std::to_string(options.min_count) + " times or more";
   std::cout << EscapeControls(reader->origin()) << ": ";
   if (options.top != 0 && static_cast<int64_t>(options.top) < total) {
     std::cout << "top " << options.top << " of ";
   }
-  std::cout << what << " (both orders together), by " << MeasureLabel(measure) << "\n";
+  std::cout << what << " (both orders together"
+            << (options.self_pairs ? "; a term with itself among them" : "") << "), by "
+            << MeasureLabel(measure) << "\n";
   PrintRows(std::move(header), std::move(rows), options);
   return kExitOk;
 }
@@ -368,6 +377,8 @@ int ShowCommand(const Args& args) {
       options.legend = true;
     } else if (arg == "--english") {
       options.english = true;
+    } else if (arg == "--self-pairs") {
+      options.self_pairs = true;
     } else if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
       if (m < 0) return UsageError("show", "--db needs a file");
       db_path = value;

@@ -453,8 +453,8 @@
     return key === "count" ? pair[2] + pair[3] : pair[MEASURES[key].index];
   }
 
-  function rankedPairs(pairs, key) {
-    return pairs.list.slice().sort(function (a, b) {
+  function rankedPairs(list, key) {
+    return list.slice().sort(function (a, b) {
       const d = measureOf(b, key) - measureOf(a, key);
       if (d !== 0) return d;
       const c = (b[2] + b[3]) - (a[2] + a[3]);
@@ -467,7 +467,8 @@
     const node = section("pairs", "The strongest pairs",
       "Two terms that occur together in a record, both orders counted together, seen at least " +
       pairs.min_count + " times. Choose the measure that ranks them; each is computed " +
-      "exactly from the counts (see the definitions at the end of the page).");
+      "exactly from the counts (see the definitions at the end of the page). A term's pairs " +
+      "with itself (its repeats within a record) are left out unless you ask for them.");
     if (!pairs.exact) {
       note(node, "Association measures are not computed: " + pairs.reason +
                  ". The pairs are ranked by their count; run the statement without MINFREQ " +
@@ -480,9 +481,20 @@
       const option = html("option", { value: key }, select, MEASURES[key].label);
       if (key === pairs.measure) option.selected = true;
     }
-    html("span", { class: "pager" }, controls,
-         integer(pairs.candidates) + " pairs seen " + pairs.min_count + " times or more; " +
-         "the page holds the strongest " + integer(pairs.list.length) + " by any measure.");
+    const selfLabel = html("label", {}, controls);
+    const selfBox = html("input", { type: "checkbox", id: "self-pairs" }, selfLabel);
+    selfLabel.appendChild(document.createTextNode(" a term with itself"));
+    const count = html("span", { class: "pager" }, controls);
+    // The pairs shown: those of two different terms, or all of them.
+    const listed = function () {
+      return selfBox.checked ? pairs.list : pairs.list.filter(function (p) { return p[0] !== p[1]; });
+    };
+    const describe = function () {
+      count.textContent = integer(selfBox.checked ? pairs.candidates_with_self : pairs.candidates) +
+        " pairs seen " + pairs.min_count + " times or more; the page holds the strongest " +
+        integer(listed().length) + " by any measure.";
+    };
+    describe();
     if (pairs.list.length === 0) {
       note(node, "No pair is seen " + pairs.min_count + " times or more.");
     }
@@ -510,11 +522,16 @@
       if (key === "count") return 2;
       return columns.findIndex(function (c) { return c.key === key; });
     };
-    const table = dataTable(node, "pairs-table", columns, pairs.list,
+    const table = dataTable(node, "pairs-table", columns, listed(),
                             { sort: columnOf(select.value), placeholder: "filter terms" });
-    const network = drawNetwork(pairs, select.value);
+    const network = drawNetwork(pairs, listed, select.value);
     select.addEventListener("change", function () {
       table.sortBy(columnOf(select.value));
+      network.show(select.value);
+    });
+    selfBox.addEventListener("change", function () {
+      describe();
+      table.setRows(listed());
       network.show(select.value);
     });
   }
@@ -586,7 +603,8 @@
     }
   }
 
-  function drawNetwork(pairs, initialKey) {
+  // listed(): the pairs that may be drawn.
+  function drawNetwork(pairs, listed, initialKey) {
     const node = section("network", "Network of the strongest pairs",
       "Terms as circles sized by frequency, pairs as lines as thick as their measure. Drag to " +
       "move the picture, turn the wheel (or use the buttons) to zoom, and point at a term or a " +
@@ -666,7 +684,7 @@
       key = newKey;
       viewport.textContent = "";
       const limit = Number(size.value);
-      const chosen = rankedPairs(pairs, key).filter(function (p) {
+      const chosen = rankedPairs(listed(), key).filter(function (p) {
         return measureOf(p, key) > 0;
       }).slice(0, limit);
       // Circles sized by frequency when the frequency result holds every

@@ -162,7 +162,11 @@ TEST(ReportBrowserTest, TheDemosReportOfThePoemsDrawsInChromium) {
   EXPECT_GE(CountOf(html, "class=\"point\""), 1000u);         // the dispersion chart
   EXPECT_EQ(CountOf(html, "class=\"fit\""), 1u);              // the Zipf line
   EXPECT_GE(CountOf(html, "class=\"node\""), 20u);            // the network
+  // 60 pairs of two different terms: lines, no loop of a term with itself
+  // until the reader asks for those.
+  EXPECT_EQ(CountOf(html, "<line class=\"edge\""), 60u);
   EXPECT_EQ(CountOf(html, "class=\"edge\""), 60u);
+  EXPECT_EQ(CountOf(html, "id=\"self-pairs\""), 1u);
   EXPECT_NE(html.find("Zipf exponent s = "), std::string::npos);
   // Both tables filled: 50 rows a page (and the two lists of the spread).
   const size_t terms_table = html.find("id=\"terms-table\"");

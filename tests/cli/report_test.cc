@@ -163,9 +163,19 @@ TEST_F(MeasuredRunTest, ShowRanksPairsByMeasuresOfTheRunsOwnCounts) {
         std::vector<std::string>{"--db", home_.db(), "--table", "pairs"}}) {
     std::vector<std::string> args = {"show", "--measure", "pmi"};
     args.insert(args.end(), source.begin(), source.end());
+    // A term's pair with itself only when asked for.
+    const auto different = home_.Vocs(args);
+    ASSERT_EQ(different.exit_code, 0) << different.err;
+    EXPECT_NE(different.out.find(": 4 pairs of two different terms (both orders together), by "
+                                 "PMI\n"),
+              std::string::npos)
+        << different.out;
+    EXPECT_TRUE(RowOf(different.out, "moon", "moon").empty()) << different.out;
+    args.push_back("--self-pairs");
     const auto shown = home_.Vocs(args);
     ASSERT_EQ(shown.exit_code, 0) << shown.err;
-    EXPECT_NE(shown.out.find(": 5 pairs of terms (both orders together), by PMI\n"),
+    EXPECT_NE(shown.out.find(": 5 pairs of terms (both orders together; a term with itself among "
+                             "them), by PMI\n"),
               std::string::npos)
         << shown.out;
     // together, N1, N2, PMI, G², t, Dice as worked out by hand.
@@ -186,7 +196,8 @@ TEST_F(MeasuredRunTest, ShowRanksPairsByMeasuresOfTheRunsOwnCounts) {
   // --min-count keeps the pairs seen that often, both orders together.
   const auto frequent = home_.Vocs({"show", "--measure", "g2", "--min-count", "2", "pairs.txt"});
   ASSERT_EQ(frequent.exit_code, 0) << frequent.err;
-  EXPECT_NE(frequent.out.find(": 1 pairs of terms seen 2 times or more"), std::string::npos)
+  EXPECT_NE(frequent.out.find(": 1 pairs of two different terms seen 2 times or more"),
+            std::string::npos)
       << frequent.out;
   EXPECT_FALSE(RowOf(frequent.out, "moon", "wine").empty());
   EXPECT_TRUE(RowOf(frequent.out, "lake", "boat").empty());

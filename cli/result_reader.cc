@@ -22,6 +22,12 @@ void SplitTabs(std::string_view line, std::vector<std::string_view>* cells) {
   }
 }
 
+std::vector<std::string> HeaderCells(std::string_view line) {
+  std::vector<std::string_view> cells;
+  SplitTabs(line, &cells);
+  return {cells.begin(), cells.end()};
+}
+
 }  // namespace
 
 bool ParseCount(std::string_view text, int64_t* out) {
@@ -90,6 +96,14 @@ bool ResultReader::OpenFile(const std::string& path, std::string* error) {
     *error = error_.empty() ? path + " is empty" : error_;
     return false;
   }
+  // UTF-8 Chinese text mostly decodes as GB18030 too, into other
+  // characters: a file whose header reads as a result's in UTF-8 (and not in
+  // GB18030) is read as UTF-8 throughout.
+  if (KindOfHeader(HeaderCells(text_)) == ResultKind::kOther && host::IsValidUtf8(bytes_) &&
+      KindOfHeader(HeaderCells(bytes_)) != ResultKind::kOther) {
+    utf8_ = true;
+    text_ = bytes_;
+  }
   std::vector<std::string_view> names;
   SplitTabs(text_, &names);
   header_.assign(names.begin(), names.end());
@@ -123,6 +137,10 @@ bool ResultReader::NextLine() {
 }
 
 void ResultReader::Decode(const std::string& bytes) {
+  if (utf8_ && host::IsValidUtf8(bytes)) {
+    text_ = bytes;
+    return;
+  }
   if (codec_.Gb18030ToUtf8(bytes, &text_)) return;
   text_ = host::IsValidUtf8(bytes) ? bytes : codec_.Gb18030ToUtf8Replacing(bytes);
 }

@@ -2,9 +2,11 @@
 // file or from a result table of the database, as UTF-8 texts.
 //
 // A result file is what the module writes: GB18030 (GBK for GBK characters),
-// TAB-separated, CR LF, a header line of the Chinese column names. A line
-// that is not GB18030 is taken as UTF-8 when it is valid UTF-8 (a file
-// someone converted), else decoded with U+FFFD for what does not convert. A
+// TAB-separated, CR LF, a header line of the Chinese column names. A file
+// whose header line is a result's header in UTF-8 (someone converted it) is
+// read as UTF-8. A line that is not in the file's encoding is taken in the
+// other one when it is valid there, else decoded from GB18030 with U+FFFD
+// for what does not convert. A
 // table's REAL values read as "%.4f" texts, the form the file has them in, so
 // a result reads the same from either place.
 //
@@ -83,6 +85,7 @@ class ResultReader {
   std::ifstream file_;
   std::string path_;
   host::TextCodec codec_;
+  bool utf8_ = false;  // the file is UTF-8, not GB18030
   std::string bytes_;
   std::string text_;  // the current line in UTF-8
 

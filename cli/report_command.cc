@@ -39,7 +39,9 @@ nothing: it opens offline in any browser.
 
 Association measures need every pair of the run: a co-occurrence result made
 with MINFREQ above 1 leaves pairs out, and the page then ranks pairs by their
-count only and says why. docs/measures.md defines the measures.
+count only and says why. A term's pairs with itself (its repeats within a
+record) are left out of the ranking until a switch on the page adds them.
+docs/measures.md defines the measures; docs/report.md describes the page.
 
 Options:
   --db FILE         the database of --table (default: vocs.db)

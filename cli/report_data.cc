@@ -145,7 +145,10 @@ void WriteFrequency(JsonWriter& w, const FrequencyResult& result, const Frequenc
   if (!result.has_records()) {
     w.Null();
     *notes += "no dispersion chart: " + result.origin() +
-              " has only terms and frequencies (a run over files), not the records holding them\n";
+              (result.terms().empty()
+                   ? " holds no terms\n"
+                   : " has only terms and frequencies (a run over files), not the records "
+                     "holding them\n");
     w.EndObject();
     return;
   }

@@ -363,7 +363,8 @@
       "(orange): many occurrences in few records.");
     const d = freq.dispersion;
     if (!d) {
-      note(node, "The frequency result has only terms and their frequencies (a run over files), " +
+      note(node, freq.terms.length === 0 ? "The result holds no terms." :
+                 "The frequency result has only terms and their frequencies (a run over files), " +
                  "not the records that hold them.");
       return;
     }

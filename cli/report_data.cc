@@ -391,8 +391,9 @@ std::string ReportData(const ReportInput& input, std::string* notes) {
                   "the averages of the term frequencies fit every number in this range");
     } else {
       summary.Row("records", "not known",
-                  result.has_records() ? "the averages of the term frequencies fit no number"
-                                       : "the result has no averages (a run over files)");
+                  result.has_records()     ? "the averages of the term frequencies fit no number"
+                  : result.terms().empty() ? "the result holds no terms"
+                                           : "the result has no averages (a run over files)");
     }
     summary.Row("term occurrences", Grouped(result.total_frequency()), "of the terms in the result");
     int64_t lowest = 0;

@@ -366,6 +366,24 @@ TEST_F(StatJobTest, BufferTooSmallIsRetriedWithTheNeededSizeAndSlack) {
   EXPECT_EQ(offered.size(), 3u);
 }
 
+TEST_F(StatJobTest, AShortRecordAfterALongOneSeesOnlyItsOwnText) {
+  // The buffers that grew for the long record are kept for the later ones;
+  // nothing of the long text may show through, with or without conversion.
+  const std::string long_text(300000, 'q');
+  for (int32_t mode : {0, 2}) {
+    RecordingHost host;
+    host.SetTable({"t"}, {{"ab/cd"}, {long_text}, {"e"}, {""}, {"fg"}});
+    StatJob job;
+    job.SetHost(&host);
+    job.AddFieldSource("t", mode, nullptr);
+    RecordingTask task;
+    job.SetFrequencyTask(&task);
+    ASSERT_TRUE(job.Run("SELECT t")) << mode;
+    EXPECT_EQ(task.contents, (std::vector<std::string>{"ab/cd", long_text, "e", "", "fg"}))
+        << mode;
+  }
+}
+
 TEST_F(StatJobTest, AHostThatAlwaysAnswersBufferTooSmallCannotHoldTheJob) {
   int calls = 0;
   host_.read_override = [&](int32_t, int32_t, char*, int32_t* length) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "text/order_prefix.h"
 
@@ -121,10 +122,10 @@ TermStats* TermTable::FindOrInsert(std::string_view term, uint32_t hash, bool* i
   }
   const size_t index = size_;
   if (index / kEntriesPerBlock >= entry_blocks_.size()) {
-    entry_blocks_.push_back(std::make_unique<Entry[]>(kEntriesPerBlock));
+    entry_blocks_.push_back(std::make_unique_for_overwrite<EntryRoom[]>(kEntriesPerBlock));
   }
-  Entry& entry = EntryAt(static_cast<uint32_t>(index));
-  entry.stats = TermStats{};
+  EntryRoom& room = entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
+  Entry& entry = *std::construct_at(reinterpret_cast<Entry*>(room.bytes));
   entry.length = static_cast<uint32_t>(term.size());
   std::memset(entry.bytes, 0, kInlineBytes);
   if (term.size() <= kInlineBytes) {
@@ -143,7 +144,7 @@ const char* TermTable::CopyToArena(std::string_view term) {
   if (term.size() > kArenaBlockSize) {
     // A term larger than a whole block gets a block of its own, placed before
     // the block being filled so that filling goes on where it was.
-    auto block = std::make_unique<char[]>(term.size());
+    auto block = std::make_unique_for_overwrite<char[]>(term.size());
     std::memcpy(block.get(), term.data(), term.size());
     const char* data = block.get();
     arena_blocks_.insert(arena_blocks_.begin() + static_cast<ptrdiff_t>(arena_block_),
@@ -155,7 +156,7 @@ const char* TermTable::CopyToArena(std::string_view term) {
     if (arena_block_ < arena_blocks_.size()) ++arena_block_;
     arena_used_ = 0;
     if (arena_block_ >= arena_blocks_.size()) {
-      arena_blocks_.push_back(std::make_unique<char[]>(kArenaBlockSize));
+      arena_blocks_.push_back(std::make_unique_for_overwrite<char[]>(kArenaBlockSize));
     }
   }
   char* data = arena_blocks_[arena_block_].get() + arena_used_;

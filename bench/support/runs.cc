@@ -1,0 +1,92 @@
+#include "support/runs.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "support/peak_memory.h"
+
+namespace vocs::bench {
+
+double CpuSeconds() {
+  struct timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+std::string Measurement::Encode() const {
+  char text[256];
+  std::snprintf(text, sizeof(text), "%.9g %.9g %.17g %.17g %.17g %d %d", wall, cpu, peak,
+                baseline, distinct, spills, passes);
+  return text;
+}
+
+bool Measurement::Decode(const std::string& text, Measurement* m) {
+  return std::sscanf(text.c_str(), "%lg %lg %lg %lg %lg %d %d", &m->wall, &m->cpu, &m->peak,
+                     &m->baseline, &m->distinct, &m->spills, &m->passes) == 7;
+}
+
+Measurement MeasureInChild(const std::function<void(Measurement*)>& body) {
+  std::string text;
+  const bool ok = RunInChild(
+      [&] {
+        Measurement m;
+        m.baseline = static_cast<double>(CurrentResidentBytes());
+        body(&m);
+        m.peak = static_cast<double>(PeakResidentBytes());
+        return m.Encode();
+      },
+      &text);
+  Measurement m;
+  if (!ok || !Measurement::Decode(text, &m)) {
+    std::fprintf(stderr, "a benchmark child failed\n");
+    std::exit(1);
+  }
+  return m;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+Summary Summarize(const std::vector<Measurement>& rounds) {
+  Summary s;
+  std::vector<double> wall, cpu;
+  for (const Measurement& m : rounds) {
+    wall.push_back(m.wall);
+    cpu.push_back(m.cpu);
+    if (m.peak > s.peak) {
+      s.peak = m.peak;
+      s.baseline = m.baseline;
+    }
+    s.run_bytes = std::max(s.run_bytes, m.run_bytes());
+  }
+  s.wall = Median(wall);
+  s.cpu = Median(cpu);
+  return s;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+  if (!fa || !fb) return false;
+  std::istreambuf_iterator<char> ia(fa), ib(fb), end;
+  return std::string(ia, end) == std::string(ib, end);
+}
+
+std::string ReadInputFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "cannot read %s\n", path.c_str());
+    std::exit(2);
+  }
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace vocs::bench

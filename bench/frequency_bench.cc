@@ -20,7 +20,8 @@
 //   one-record   a whole run over one record of ten terms
 //   main         the large corpus (generated, or --input, one record per
 //                line, terms joined by "/"): engine (default threshold),
-//                engine-spill (about 30 spills, two merge passes), flat-hash
+//                engine-spill (about 30 spills, two merge passes), flat-hash;
+//                each of the three also alone (--only engine, for profiling)
 //   engine-5M    a corpus of more than 5,000,000 distinct terms, default
 //                threshold: the memory held when the table reaches it
 //
@@ -418,17 +419,26 @@ bool Main(const Flags& flags, const std::string& base) {
   std::fflush(stdout);
   std::vector<Measurement> engine, spill, flat;
   bool same = true;
+  auto one_of = [&](const char* name) { return flags.only == "main" || flags.only == name; };
   for (int r = 0; r < flags.rounds; ++r) {
     std::printf("round %d\n", r + 1);
-    engine.push_back(RunEngine(corpus, 0, base + "/mw1/", base + "/m1.txt"));
-    PrintRun("engine", corpus.size(), engine.back());
-    spill.push_back(RunEngine(corpus, flags.spill_threshold, base + "/mw2/", base + "/m2.txt"));
-    PrintRun("engine-spill", corpus.size(), spill.back());
-    flat.push_back(RunFlatHashReference(corpus, base + "/m3.txt"));
-    PrintRun("flat-hash", corpus.size(), flat.back());
-    same = same && vocs::bench::SameFile(base + "/m1.txt", base + "/m3.txt") &&
-           vocs::bench::SameFile(base + "/m2.txt", base + "/m3.txt");
+    if (one_of("engine")) {
+      engine.push_back(RunEngine(corpus, 0, base + "/mw1/", base + "/m1.txt"));
+      PrintRun("engine", corpus.size(), engine.back());
+    }
+    if (one_of("engine-spill")) {
+      spill.push_back(
+          RunEngine(corpus, flags.spill_threshold, base + "/mw2/", base + "/m2.txt"));
+      PrintRun("engine-spill", corpus.size(), spill.back());
+    }
+    if (one_of("flat-hash")) {
+      flat.push_back(RunFlatHashReference(corpus, base + "/m3.txt"));
+      PrintRun("flat-hash", corpus.size(), flat.back());
+    }
   }
+  if (flags.only != "main") return true;  // one configuration, for profiling
+  same = vocs::bench::SameFile(base + "/m1.txt", base + "/m3.txt") &&
+         vocs::bench::SameFile(base + "/m2.txt", base + "/m3.txt");
   PrintSummary("engine", corpus.size(), engine);
   PrintSummary("engine-spill", corpus.size(), spill);
   PrintSummary("flat-hash", corpus.size(), flat);
@@ -507,12 +517,17 @@ int main(int argc, char** argv) {
   const Flags flags = ParseFlags(argc, argv);
   const std::string base = flags.dir + "/vocs-frequency-bench-" + std::to_string(::getpid());
   std::filesystem::create_directories(base);
+  Flags main_flags = flags;
+  if (main_flags.only.empty()) main_flags.only = "main";
   auto wanted = [&](const char* name) { return flags.only.empty() || flags.only == name; };
   bool ok = true;
   if (wanted("check")) ok = Check(flags, base) && ok;
   if (wanted("large-record")) LargeRecord(flags, base);
   if (wanted("one-record")) OneRecord(base);
-  if (wanted("main")) ok = Main(flags, base) && ok;
+  if (wanted("main") || flags.only == "engine" || flags.only == "engine-spill" ||
+      flags.only == "flat-hash") {
+    ok = Main(main_flags, base) && ok;
+  }
   if ((flags.only.empty() && !flags.skip_threshold_run) || flags.only == "engine-5M") {
     ThresholdRun(flags, base);
   }

@@ -41,7 +41,8 @@ uint32_t HashTerm(std::string_view term) {
   return static_cast<uint32_t>(h ^ (h >> 29));
 }
 
-TermTable::TermTable() : slots_(kInitialSlots, Slot{0, 0}), mask_(kInitialSlots - 1) {}
+TermTable::TermTable()
+    : slots_(MakeTableArray<Slot>(kInitialSlots)), mask_(kInitialSlots - 1) {}
 
 TermTable::~TermTable() = default;
 
@@ -115,14 +116,14 @@ TermStats* TermTable::FindOrInsert(std::string_view term, uint32_t hash, bool* i
     }
   }
   // New term. Keep the load factor at or below 0.7 so probes stay short.
-  if ((size_ + 1) * 10 > slots_.size() * 7) {
+  if ((size_ + 1) * 10 > (mask_ + 1) * 7) {
     Grow();
     for (i = hash & mask_; slots_[i].entry_plus_one != 0; i = (i + 1) & mask_) {
     }
   }
   const size_t index = size_;
   if (index / kEntriesPerBlock >= entry_blocks_.size()) {
-    entry_blocks_.push_back(std::make_unique_for_overwrite<EntryRoom[]>(kEntriesPerBlock));
+    entry_blocks_.push_back(MakeTableArray<EntryRoom>(kEntriesPerBlock));
   }
   EntryRoom& room = entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
   Entry& entry = *std::construct_at(reinterpret_cast<Entry*>(room.bytes));
@@ -166,9 +167,11 @@ const char* TermTable::CopyToArena(std::string_view term) {
 }
 
 void TermTable::Grow() {
-  std::vector<Slot> bigger(slots_.size() * 2, Slot{0, 0});
-  const size_t mask = bigger.size() - 1;
-  for (const Slot& slot : slots_) {
+  const size_t count = (mask_ + 1) * 2;
+  TableArray<Slot> bigger = MakeTableArray<Slot>(count);
+  const size_t mask = count - 1;
+  for (size_t r = 0; r <= mask_; ++r) {
+    const Slot& slot = slots_[r];
     if (slot.entry_plus_one == 0) continue;
     size_t i = slot.hash & mask;
     while (bigger[i].entry_plus_one != 0) i = (i + 1) & mask;
@@ -207,14 +210,14 @@ void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
 
 void TermTable::Clear() {
   if (size_ == 0) return;
-  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
+  std::fill(slots_.get(), slots_.get() + mask_ + 1, Slot{0, 0});
   size_ = 0;
   arena_block_ = 0;
   arena_used_ = 0;
 }
 
 size_t TermTable::MemoryUsage() const {
-  return slots_.capacity() * sizeof(Slot) +
+  return (mask_ + 1) * sizeof(Slot) +
          entry_blocks_.size() * kEntriesPerBlock * sizeof(Entry) +
          arena_blocks_.size() * kArenaBlockSize;
 }

@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/table_memory.h"
+
 namespace vocs {
 
 // The counts of one term. The counters are 64-bit: a long run over a large
@@ -113,10 +115,10 @@ class TermTable {
   static constexpr size_t kEntriesPerBlock = 1 << 16;
   static constexpr size_t kArenaBlockSize = 1 << 20;
 
-  // Room for one entry. Blocks are allocated without being written, so the
-  // pages of a block are touched only as entries fill it: a small run stays
-  // small, and a new block costs nothing until it is used. An entry is
-  // constructed in its room when its term is inserted.
+  // Room for one entry. Blocks are table memory, which is not written when
+  // it is allocated, so the pages of a block are touched only as entries
+  // fill it: a small run stays small, and a new block costs nothing until it
+  // is used. An entry is constructed in its room when its term is inserted.
   struct alignas(Entry) EntryRoom {
     unsigned char bytes[sizeof(Entry)];
   };
@@ -129,10 +131,10 @@ class TermTable {
   static bool SameTerm(const Entry& entry, std::string_view term);
   void Grow();
 
-  std::vector<Slot> slots_;
+  TableArray<Slot> slots_;  // mask_ + 1 slots
   size_t mask_ = 0;
   size_t size_ = 0;
-  std::vector<std::unique_ptr<EntryRoom[]>> entry_blocks_;
+  std::vector<TableArray<EntryRoom>> entry_blocks_;
   std::vector<std::unique_ptr<char[]>> arena_blocks_;
   size_t arena_block_ = 0;  // the arena block being filled
   size_t arena_used_ = 0;   // bytes used in it

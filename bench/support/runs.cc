@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
+#include <cstring>
+#include <vector>
 
 #include "support/peak_memory.h"
 
@@ -76,17 +77,30 @@ Summary Summarize(const std::vector<Measurement>& rounds) {
 bool SameFile(const std::string& a, const std::string& b) {
   std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
   if (!fa || !fb) return false;
-  std::istreambuf_iterator<char> ia(fa), ib(fb), end;
-  return std::string(ia, end) == std::string(ib, end);
+  std::vector<char> ba(1 << 20), bb(1 << 20);
+  for (;;) {
+    fa.read(ba.data(), static_cast<std::streamsize>(ba.size()));
+    fb.read(bb.data(), static_cast<std::streamsize>(bb.size()));
+    if (fa.gcount() != fb.gcount()) return false;
+    if (std::memcmp(ba.data(), bb.data(), static_cast<size_t>(fa.gcount())) != 0) return false;
+    if (!fa || !fb) return !fa && !fb;
+  }
 }
 
 std::string ReadInputFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
     std::fprintf(stderr, "cannot read %s\n", path.c_str());
     std::exit(2);
   }
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string text(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (static_cast<size_t>(in.gcount()) != text.size()) {
+    std::fprintf(stderr, "cannot read %s\n", path.c_str());
+    std::exit(2);
+  }
+  return text;
 }
 
 }  // namespace vocs::bench

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "sorted_run/radix_sort.h"
 #include "text/order_prefix.h"
 
 namespace vocs {
@@ -11,6 +12,10 @@ namespace vocs {
 namespace {
 
 constexpr size_t kInitialSlots = 1 << 12;
+// Up to this many terms the spill order is radix sorted, which takes room
+// again as large as the sort keys; past it a comparison sort in place keeps
+// the peak of a table at the spill threshold lower.
+constexpr size_t kRadixSortLimit = size_t{1} << 21;
 
 inline uint64_t Mix(uint64_t x) {
   x ^= x >> 32;
@@ -199,11 +204,27 @@ void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
     const std::string_view term = Term(static_cast<uint32_t>(i));
     keys[i] = Key{OrderPrefix(term), static_cast<uint32_t>(i)};
   }
-  std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
+  // Equal first eight bytes (zero-padded): the whole terms decide.
+  auto by_term = [this](const Key& a, const Key& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    // Equal first eight bytes (zero-padded): the whole terms decide.
     return Term(a.index) < Term(b.index);
-  });
+  };
+  if (size_ <= kRadixSortLimit) {
+    // Radix sort by prefix, then the terms of each run of equal prefixes.
+    std::vector<Key> room(size_);
+    Key* sorted = RadixSortByKey(keys.data(), room.data(), size_, 64,
+                                 [](const Key& k) { return k.prefix; });
+    for (size_t begin = 0; begin < size_;) {
+      size_t end = begin + 1;
+      while (end < size_ && sorted[end].prefix == sorted[begin].prefix) ++end;
+      if (end - begin > 1) std::sort(sorted + begin, sorted + end, by_term);
+      begin = end;
+    }
+    order->resize(size_);
+    for (size_t i = 0; i < size_; ++i) (*order)[i] = sorted[i].index;
+    return;
+  }
+  std::sort(keys.begin(), keys.end(), by_term);
   order->resize(size_);
   for (size_t i = 0; i < size_; ++i) (*order)[i] = keys[i].index;
 }

@@ -288,11 +288,6 @@ Measurement RunMapReference(const Corpus& corpus, const std::string& output) {
   });
 }
 
-void AppendFixed4(double value, std::string* out) {
-  char text[48];
-  out->append(text,
-              std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed, 4).ptr);
-}
 
 // The best in-memory design: terms interned to dense ids in a flat hash map,
 // each pair counted under the 64-bit key of its two ids in another; at the
@@ -341,33 +336,25 @@ Measurement RunFlatHashReference(const Corpus& corpus, const std::string& output
                                 count);
           }
           std::sort(sorted.begin(), sorted.end());
-          std::FILE* file = std::fopen(output.c_str(), "wb");
-          if (file == nullptr) std::exit(1);
-          std::string text = HeaderLine();
-          char number[24];
+          vocs::bench::ResultOutput out(output);
+          out.text() = HeaderLine();
           for (const auto& [key, count] : sorted) {
             const uint32_t a = order[key >> 32];
             const uint32_t b = order[key & 0xFFFFFFFFu];
             const double c = static_cast<double>(count);
-            text += names[a];
-            text += '\t';
-            text += names[b];
-            text += '\t';
-            text.append(number, std::to_chars(number, number + sizeof(number), count).ptr);
-            text += '\t';
-            AppendFixed4(c / static_cast<double>(term_counts[a]) * 100, &text);
-            text += '\t';
-            AppendFixed4(static_cast<float>(c / static_cast<double>(term_counts[b]) * 100), &text);
-            text += '\t';
-            AppendFixed4(static_cast<float>(c / static_cast<double>(total) * 100), &text);
-            text += "\r\n";
-            if (text.size() > (1u << 20)) {
-              std::fwrite(text.data(), 1, text.size(), file);
-              text.clear();
-            }
+            out.text() += names[a];
+            out.text() += '\t';
+            out.text() += names[b];
+            out.text() += '\t';
+            out.AppendInt(count);
+            out.text() += '\t';
+            out.AppendFixed4(c / static_cast<double>(term_counts[a]) * 100);
+            out.text() += '\t';
+            out.AppendFixed4(static_cast<float>(c / static_cast<double>(term_counts[b]) * 100));
+            out.text() += '\t';
+            out.AppendFixed4(static_cast<float>(c / static_cast<double>(total) * 100));
+            out.EndLine();
           }
-          std::fwrite(text.data(), 1, text.size(), file);
-          if (std::fclose(file) != 0) std::exit(1);
         },
         m);
     m->distinct = static_cast<double>(pairs.size());

@@ -217,10 +217,6 @@ Measurement RunMapReference(const std::string& corpus, const std::string& output
   });
 }
 
-void AppendInt(int64_t value, std::string* out) {
-  char text[24];
-  out->append(text, std::to_chars(text, text + sizeof(text), value).ptr);
-}
 
 // The best plain design: an absl::flat_hash_map from term to its statistics
 // (short terms stay inside the key), then a sort of the entries by term and
@@ -238,42 +234,24 @@ Measurement RunFlatHashReference(const std::string& corpus, const std::string& o
           for (auto& [term, s] : terms) sorted.emplace_back(&term, &s);
           std::sort(sorted.begin(), sorted.end(),
                     [](const auto& a, const auto& b) { return *a.first < *b.first; });
-          std::FILE* file = std::fopen(output.c_str(), "wb");
-          if (file == nullptr) std::exit(1);
-          std::string text;
+          vocs::bench::ResultOutput out(output);
           for (size_t i = 0; i < vocs::kFrequencyFieldCount; ++i) {
-            if (i > 0) text += '\t';
-            text += vocs::kFrequencyFields[i].column_name;
+            if (i > 0) out.text() += '\t';
+            out.text() += vocs::kFrequencyFields[i].column_name;
           }
-          text += "\r\n";
-          char average[64];
+          out.EndLine();
           for (auto& [term, s] : sorted) {
             s->Close();
-            text += *term;
-            text += '\t';
-            AppendInt(s->total, &text);
-            text += '\t';
-            AppendInt(s->records, &text);
-            text += '\t';
-            AppendInt(s->max, &text);
-            text += '\t';
-            AppendInt(s->min, &text);
-            text += '\t';
-            AppendInt(s->records == records ? s->min : 0, &text);
-            text += '\t';
-            text.append(average, std::to_chars(average, average + sizeof(average),
-                                               static_cast<double>(s->total) /
-                                                   static_cast<double>(records),
-                                               std::chars_format::fixed, 4)
-                                     .ptr);
-            text += "\r\n";
-            if (text.size() > (1u << 20)) {
-              std::fwrite(text.data(), 1, text.size(), file);
-              text.clear();
+            out.text() += *term;
+            for (int64_t value : {s->total, s->records, s->max, s->min,
+                                  s->records == records ? s->min : 0}) {
+              out.text() += '\t';
+              out.AppendInt(value);
             }
+            out.text() += '\t';
+            out.AppendFixed4(static_cast<double>(s->total) / static_cast<double>(records));
+            out.EndLine();
           }
-          std::fwrite(text.data(), 1, text.size(), file);
-          if (std::fclose(file) != 0) std::exit(1);
         },
         m);
     m->distinct = static_cast<double>(terms.size());

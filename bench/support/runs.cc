@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -85,6 +86,40 @@ bool SameFile(const std::string& a, const std::string& b) {
     if (std::memcmp(ba.data(), bb.data(), static_cast<size_t>(fa.gcount())) != 0) return false;
     if (!fa || !fb) return !fa && !fb;
   }
+}
+
+ResultOutput::ResultOutput(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
+  if (file_ == nullptr) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+}
+
+void ResultOutput::AppendInt(int64_t value) {
+  char number[24];
+  text_.append(number, std::to_chars(number, number + sizeof(number), value).ptr);
+}
+
+void ResultOutput::AppendFixed4(double value) {
+  char number[48];
+  text_.append(number, std::to_chars(number, number + sizeof(number), value,
+                                     std::chars_format::fixed, 4)
+                           .ptr);
+}
+
+void ResultOutput::EndLine() {
+  text_ += "\r\n";
+  if (text_.size() < (1u << 20)) return;
+  if (std::fwrite(text_.data(), 1, text_.size(), file_) != text_.size()) std::exit(1);
+  text_.clear();
+}
+
+void ResultOutput::Close() {
+  if (file_ == nullptr) return;
+  const bool ok = std::fwrite(text_.data(), 1, text_.size(), file_) == text_.size();
+  text_.clear();
+  if (std::fclose(file_) != 0 || !ok) std::exit(1);
+  file_ = nullptr;
 }
 
 std::string ReadInputFile(const std::string& path) {

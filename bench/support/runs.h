@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -61,6 +63,29 @@ struct Summary {
 Summary Summarize(const std::vector<Measurement>& rounds);
 
 bool SameFile(const std::string& a, const std::string& b);
+
+// Lines of a result file composed in one buffer and written in pieces of
+// about 1 MiB, the way a reference writes its result. Exits the program when
+// the file cannot be written.
+class ResultOutput {
+ public:
+  explicit ResultOutput(const std::string& path);
+  ~ResultOutput() { Close(); }
+  ResultOutput(const ResultOutput&) = delete;
+  ResultOutput& operator=(const ResultOutput&) = delete;
+
+  std::string& text() { return text_; }
+  void AppendInt(int64_t value);
+  // With four decimals, exactly rounded (as printf's "%0.4f").
+  void AppendFixed4(double value);
+  // Ends the line with CR LF.
+  void EndLine();
+  void Close();
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string text_;
+};
 
 // The whole file; exits the program when it cannot be read.
 std::string ReadInputFile(const std::string& path);

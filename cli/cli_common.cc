@@ -96,7 +96,9 @@ files.
 Commands:
   import   load text files, TSV, JSON Lines or fortune files into a table
   run      run STAT WORDFREQ / STAT ASSOCIATEDFREQ statements
-  show     print a result file or table, most frequent first
+  show     print a result file or table, most frequent first, or its pairs
+           ranked by an association measure
+  report   write a page of charts and tables about results (HTML, offline)
 
   vocs COMMAND --help   the options of a command
   vocs --version        the version

@@ -4,15 +4,17 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <limits>
+#include <optional>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/association.h"
+#include "cli/pair_result.h"
+#include "cli/result_reader.h"
 #include "cli/text_table.h"
 #include "host/database.h"
-#include "host/text_codec.h"
 
 namespace vocs::cli {
 
@@ -30,13 +32,26 @@ shown escaped ("\x1B"), never sent to the terminal.
 A result FILE is read as the module writes it (GBK/GB18030, TAB-separated,
 CR LF, a header line); a relative name is taken in the current directory.
 
+With --measure, a co-occurrence result is shown as pairs of terms, each two
+terms once with the counts of both orders added up, ranked by an
+association measure computed exactly from the counts: pmi (pointwise mutual
+information), g2 (log-likelihood), t (t-score), dice, or count. A term's
+pairs with itself (its repeats within a record) are left out unless
+--self-pairs is given. The measures
+need every pair of the run: for a result made with MINFREQ above 1 they
+cannot be computed, and vocs says so (--measure count still ranks its
+pairs). docs/measures.md defines them.
+
 Options:
-  --db FILE      the database of --table (default: vocs.db)
-  --table NAME   show a table instead of a file
-  --top N        show the first N rows (default 20; 0: all)
-  --english      English column names (ItemName, Frequency, ...) in the header
-  --legend       explain every column in English (after the rows, or alone)
-  --help         this text
+  --db FILE        the database of --table (default: vocs.db)
+  --table NAME     show a table instead of a file
+  --top N          show the first N rows (default 20; 0: all)
+  --measure NAME   pairs of terms ranked by pmi, g2, t, dice or count
+  --min-count N    only rows (with --measure: pairs) seen N times or more
+  --self-pairs     with --measure: a term's pairs with itself as well
+  --english        English column names (ItemName, Frequency, ...) in the header
+  --legend         explain every column in English (after the rows, or alone)
+  --help           this text
 
 Exit codes: 0 shown; 1 the file or table cannot be read; 2 bad command
 line; 3 the database cannot be opened.
@@ -70,6 +85,19 @@ constexpr ColumnLegend kLegend[] = {
     {"置信度", "Reliability",
      "the pair's count as a percentage of all term places in pairs (twice the number of pair "
      "occurrences)"},
+    {"together", "Together", "how often the two terms occur together in a record, in either order"},
+    {"N1", "N1",
+     "the pair places the first term fills: the pair occurrences it takes part in, those with "
+     "itself twice"},
+    {"N2", "N2", "the pair places the second term fills"},
+    {"PMI", "PMI",
+     "pointwise mutual information: log2 of how many times more often the terms meet than "
+     "chance gives"},
+    {"G2", "G2",
+     "log-likelihood ratio G²: how surely the terms are not independent; negative when they "
+     "meet less often than chance gives"},
+    {"t", "t", "t-score: (observed - expected) / sqrt(observed), over the pair places"},
+    {"Dice", "Dice", "2 x the shared places / (N1 + N2): 1 when the terms occur only with each other"},
 };
 
 const ColumnLegend* LegendOf(const std::string& column) {
@@ -93,7 +121,9 @@ std::string Legend(const std::vector<std::string>& columns) {
   if (columns.empty()) {
     out += "\nTerm frequency (STAT WORDFREQ) results have the first seven columns; a run over\n"
            "files (FROM) writes only the term and its frequency. Co-occurrence (STAT\n"
-           "ASSOCIATEDFREQ) results have the last six. Percentages have four decimals.\n";
+           "ASSOCIATEDFREQ) results have the next six. Percentages have four decimals.\n"
+           "'vocs show --measure' shows a co-occurrence result's pairs with the last seven\n"
+           "columns (docs/measures.md defines the measures).\n";
   }
   return out;
 }
@@ -128,27 +158,18 @@ std::string Cell(std::string text) {
   return TruncateToWidth(EscapeControls(text), kMaxCellWidth);
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  while (true) {
-    const size_t tab = line.find('\t', start);
-    cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return cells;
-    start = tab + 1;
-  }
-}
-
 struct ShowOptions {
   size_t top = 20;
   bool english = false;
   bool legend = false;
+  std::optional<Measure> measure;
+  int64_t min_count = 0;
+  bool self_pairs = false;
 };
 
-void Print(const std::string& source, std::vector<std::string> header,
-           std::vector<std::vector<std::string>> rows, int64_t total, int rank,
-           const ShowOptions& options) {
-  const size_t top = options.top;
+// The rows under their header, with English names or the legend as asked.
+void PrintRows(std::vector<std::string> header, std::vector<std::vector<std::string>> rows,
+               const ShowOptions& options) {
   size_t width = 0;
   for (const auto& row : rows) width = std::max(width, row.size());
   // A frequency-only file has a header of seven names over rows of two.
@@ -160,52 +181,119 @@ void Print(const std::string& source, std::vector<std::string> header,
     }
   }
   for (std::string& name : header) name = Cell(name);
+  std::cout << RenderTable(header, rows);
+  if (options.legend) std::cout << "\n" << Legend(columns);
+}
+
+void Print(const std::string& source, std::vector<std::string> header,
+           std::vector<std::vector<std::string>> rows, int64_t total, int rank,
+           const ShowOptions& options) {
+  const size_t top = options.top;
   std::cout << EscapeControls(source) << ": ";
   if (top != 0 && static_cast<int64_t>(top) < total) {
     std::cout << "top " << top << " of " << total << " rows";
   } else {
     std::cout << total << " rows";
   }
-  if (rank >= 0 && static_cast<size_t>(rank) < header.size()) std::cout << " by " << header[rank];
-  std::cout << "\n" << RenderTable(header, rows);
-  if (options.legend) std::cout << "\n" << Legend(columns);
+  if (rank >= 0 && static_cast<size_t>(rank) < header.size()) {
+    std::string name = header[static_cast<size_t>(rank)];
+    if (options.english) {
+      if (const ColumnLegend* legend = LegendOf(name)) name = legend->alias;
+    }
+    std::cout << " by " << Cell(name);
+  }
+  if (options.min_count > 1) std::cout << " (" << options.min_count << " or more)";
+  std::cout << "\n";
+  PrintRows(std::move(header), std::move(rows), options);
+}
+
+std::string Decimals(double value, int digits) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", digits, value);
+  return text;
+}
+
+// A co-occurrence result as pairs of terms ranked by a measure.
+int ShowPairs(ResultReader* reader, const ShowOptions& options) {
+  const Measure measure = *options.measure;
+  if (reader->kind() != ResultKind::kCooccurrence) {
+    return Fail(kExitFailed, reader->origin() +
+                                 " is not a co-occurrence result; --measure ranks pairs of terms");
+  }
+  PairResult result;
+  std::string error;
+  if (!result.Read(reader, &error)) return Fail(kExitFailed, error);
+  std::vector<ScoredPair> pairs = CombineOrders(result);
+  const DerivedTermCounts counts(result);
+  std::string reason;
+  const bool exact = VerifyTermCounts(result, counts, &reason) &&
+                     MeasurePairs(result, counts, &pairs, &reason);
+  if (!exact && measure != Measure::kCount) {
+    return Fail(kExitFailed, std::string("cannot rank the pairs by ") + MeasureLabel(measure) +
+                                 " exactly: " + reason +
+                                 ".\nRun the statement without MINFREQ; --measure count ranks "
+                                 "these pairs by their count.");
+  }
+  std::erase_if(pairs, [&](const ScoredPair& p) {
+    return p.together() < options.min_count || (!options.self_pairs && p.term1 == p.term2);
+  });
+  RankPairs(result, measure, &pairs);
+  const int64_t total = static_cast<int64_t>(pairs.size());
+  if (options.top != 0 && pairs.size() > options.top) pairs.resize(options.top);
+  std::vector<std::string> header = {"词条1名称", "词条2名称", "together"};
+  if (exact) header.insert(header.end(), {"N1", "N2", "PMI", "G2", "t", "Dice"});
+  std::vector<std::vector<std::string>> rows;
+  for (const ScoredPair& pair : pairs) {
+    std::vector<std::string> row = {Cell(std::string(result.Term(pair.term1))),
+                                    Cell(std::string(result.Term(pair.term2))),
+                                    std::to_string(pair.together())};
+    if (exact) {
+      row.insert(row.end(), {std::to_string(pair.n1), std::to_string(pair.n2),
+                             Decimals(pair.measures.pmi, 3),
+                             Decimals(pair.measures.log_likelihood, 2),
+                             Decimals(pair.measures.t_score, 3), Decimals(pair.measures.dice, 4)});
+    }
+    rows.push_back(std::move(row));
+  }
+  std::string what = std::to_string(total) +
+                     (options.self_pairs ? " pairs of terms" : " pairs of two different terms");
+  if (options.min_count > 1) what += " seen " + std::to_string(options.min_count) + " times or more";
+  std::cout << EscapeControls(reader->origin()) << ": ";
+  if (options.top != 0 && static_cast<int64_t>(options.top) < total) {
+    std::cout << "top " << options.top << " of ";
+  }
+  std::cout << what << " (both orders together"
+            << (options.self_pairs ? "; a term with itself among them" : "") << "), by "
+            << MeasureLabel(measure) << "\n";
+  PrintRows(std::move(header), std::move(rows), options);
+  return kExitOk;
 }
 
 int ShowFile(const std::string& path, const ShowOptions& options) {
-  std::string bytes;
+  ResultReader reader;
   std::string error;
-  if (!ReadFile(path, &bytes, &error)) return Fail(kExitFailed, error);
-  host::TextCodec codec;
-  std::string text;
-  if (!codec.Gb18030ToUtf8(bytes, &text)) {
-    text = host::IsValidUtf8(bytes) ? bytes : codec.Gb18030ToUtf8Replacing(bytes);
-  }
-  std::vector<std::string> header;
-  std::vector<std::vector<std::string>> rows;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    start = end + 1;
-    if (header.empty()) {
-      header = SplitTabs(line);
-    } else if (!line.empty()) {
-      rows.push_back(SplitTabs(line));
-      for (std::string& cell : rows.back()) cell = Cell(std::move(cell));
-    }
-  }
-  if (header.empty()) return Fail(kExitFailed, path + " is empty");
+  if (!reader.OpenFile(path, &error)) return Fail(kExitFailed, error);
+  if (options.measure) return ShowPairs(&reader, options);
+  std::vector<std::string> header = reader.header();
   const int rank = RankColumn(header);
+  const auto value = [rank](const std::vector<std::string>& row) {
+    return static_cast<size_t>(rank) < row.size() ? NumberOf(row[static_cast<size_t>(rank)])
+                                                  : -std::numeric_limits<double>::infinity();
+  };
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string_view> cells;
+  while (reader.Next(&cells)) {
+    std::vector<std::string> row;
+    for (const std::string_view cell : cells) row.push_back(Cell(std::string(cell)));
+    if (rank >= 0 && options.min_count > 0 && value(row) < static_cast<double>(options.min_count)) {
+      continue;
+    }
+    rows.push_back(std::move(row));
+  }
+  if (!reader.error().empty()) return Fail(kExitFailed, reader.error());
   if (rank >= 0) {
-    std::stable_sort(rows.begin(), rows.end(), [rank](const auto& a, const auto& b) {
-      const auto value = [rank](const std::vector<std::string>& row) {
-        return static_cast<size_t>(rank) < row.size() ? NumberOf(row[static_cast<size_t>(rank)])
-                                                      : -std::numeric_limits<double>::infinity();
-      };
-      return value(a) > value(b);
-    });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&value](const auto& a, const auto& b) { return value(a) > value(b); });
   }
   const int64_t total = static_cast<int64_t>(rows.size());
   if (options.top != 0 && rows.size() > options.top) rows.resize(options.top);
@@ -215,27 +303,17 @@ int ShowFile(const std::string& path, const ShowOptions& options) {
 
 int ShowTable(const std::string& db_path, const std::string& table, const ShowOptions& options) {
   const size_t top = options.top;
-  if (!std::filesystem::exists(db_path)) {
-    return Fail(kExitSetup, "there is no database " + AbsolutePath(db_path));
+  if (options.measure) {
+    ResultReader reader;
+    std::string error;
+    if (!reader.OpenTable(db_path, table, &error)) return Fail(reader.exit_code(), error);
+    return ShowPairs(&reader, options);
   }
-  // Read-write when allowed: the last connection of a database in
-  // write-ahead mode removes its log files when it closes, a read-only one
-  // cannot.
   host::Database db;
-  if (!db.Open(db_path, host::Database::OpenMode::kExisting) &&
-      !db.Open(db_path, host::Database::OpenMode::kReadOnly)) {
-    return Fail(kExitSetup, "cannot open the database " + db_path + ": " + db.error());
-  }
-  if (!db.TableExists(table)) {
-    return Fail(kExitFailed, "there is no table \"" + table + "\" in " + AbsolutePath(db_path));
-  }
+  int code = kExitOk;
+  std::string error;
+  if (!OpenResultDatabase(db_path, table, &db, &code, &error)) return Fail(code, error);
   const std::string quoted = host::QuoteIdentifier(table);
-  host::Statement count;
-  bool row = false;
-  if (!db.Prepare("SELECT count(*) FROM " + quoted, &count) || !count.Step(&row) || !row) {
-    return Fail(kExitFailed, db.error());
-  }
-  const int64_t total = count.ColumnInt64(0);
   host::Statement probe;
   if (!db.Prepare("SELECT * FROM " + quoted + " LIMIT 0", &probe)) {
     return Fail(kExitFailed, db.error());
@@ -243,7 +321,19 @@ int ShowTable(const std::string& db_path, const std::string& table, const ShowOp
   std::vector<std::string> header;
   for (int i = 0; i < probe.ColumnCount(); ++i) header.push_back(probe.ColumnName(i));
   const int rank = RankColumn(header);
-  std::string sql = "SELECT * FROM " + quoted;
+  std::string where;
+  if (rank >= 0 && options.min_count > 0) {
+    where = " WHERE " + host::QuoteIdentifier(header[rank]) +
+            " >= " + std::to_string(options.min_count);
+  }
+  host::Statement count;
+  bool row = false;
+  if (!db.Prepare("SELECT count(*) FROM " + quoted + where, &count) || !count.Step(&row) ||
+      !row) {
+    return Fail(kExitFailed, db.error());
+  }
+  const int64_t total = count.ColumnInt64(0);
+  std::string sql = "SELECT * FROM " + quoted + where;
   if (rank >= 0) sql += " ORDER BY " + host::QuoteIdentifier(header[rank]) + " DESC, rowid";
   if (top != 0) sql += " LIMIT " + std::to_string(top);
   host::Statement select;
@@ -287,12 +377,27 @@ int ShowCommand(const Args& args) {
       options.legend = true;
     } else if (arg == "--english") {
       options.english = true;
+    } else if (arg == "--self-pairs") {
+      options.self_pairs = true;
     } else if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
       if (m < 0) return UsageError("show", "--db needs a file");
       db_path = value;
     } else if ((m = MatchOption(args, &i, "--table", &value)) != 0) {
       if (m < 0) return UsageError("show", "--table needs a name");
       table = value;
+    } else if ((m = MatchOption(args, &i, "--measure", &value)) != 0) {
+      Measure measure;
+      if (m < 0 || !ParseMeasure(value, &measure)) {
+        return UsageError("show", "--measure takes pmi, g2, t, dice or count");
+      }
+      options.measure = measure;
+    } else if ((m = MatchOption(args, &i, "--min-count", &value)) != 0) {
+      const auto [end, ec] =
+          std::from_chars(value.data(), value.data() + value.size(), options.min_count);
+      if (m < 0 || ec != std::errc() || end != value.data() + value.size() ||
+          options.min_count < 0) {
+        return UsageError("show", "--min-count needs a number");
+      }
     } else if ((m = MatchOption(args, &i, "--top", &value)) != 0) {
       const auto [end, ec] =
           std::from_chars(value.data(), value.data() + value.size(), options.top);

@@ -7,10 +7,10 @@
 
 #include "cooc/cooccurrence_task.h"
 #include "cooc/pair_line.h"
+#include "cooc/pair_values.h"
 #include "output/result_writer.h"
 #include "platform/env.h"
 #include "platform/line_reader.h"
-#include "text/fixed_format.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -99,27 +99,23 @@ int CooccurrenceTask::ComputeValuesFor(CooccurrenceRecord* record, int64_t count
   const int64_t n1 = termCountTable_.Count(id1);
   const int64_t n2 = termCountTable_.Count(id2);
   if (n1 == 0 || n2 == 0) return VOCS_E_NO_TERM_COUNT;
-  (*record)[3] = ShareText(&support1_text_, count, n1, false);
-  (*record)[4] = ShareText(&support2_text_, count, n2, true);
+  (*record)[3] = ShareText(&support1_text_, PairValue::kSupport1, count, n1);
+  (*record)[4] = ShareText(&support2_text_, PairValue::kSupport2, count, n2);
   // The reliability depends on the count alone: small counts keep theirs.
   if (count >= 0 && static_cast<uint64_t>(count) < kReliabilityTexts) {
     if (reliability_texts_.empty()) reliability_texts_.resize(kReliabilityTexts);
-    (*record)[5] = ShareText(&reliability_texts_[static_cast<size_t>(count)], count,
-                             totalTermCount_, true);
+    (*record)[5] = ShareText(&reliability_texts_[static_cast<size_t>(count)],
+                             PairValue::kReliability, count, totalTermCount_);
   } else {
-    (*record)[5] = ShareText(&reliability_text_, count, totalTermCount_, true);
+    (*record)[5] = ShareText(&reliability_text_, PairValue::kReliability, count, totalTermCount_);
   }
   return 0;
 }
 
-std::string_view CooccurrenceTask::ShareText(ValueText* text, int64_t count, int64_t base,
-                                            bool single) {
+std::string_view CooccurrenceTask::ShareText(ValueText* text, PairValue value, int64_t count,
+                                            int64_t base) {
   if (text->base != base || text->count != count || base == 0) {
-    // All divisions in double precision; Support2 and Reliability are held
-    // in single precision before they are printed.
-    const double value = static_cast<double>(count) / static_cast<double>(base) * 100;
-    const std::string_view formatted =
-        FormatFixed4(single ? static_cast<double>(static_cast<float>(value)) : value, text->text);
+    const std::string_view formatted = FormatPairValue(value, count, base, text->text);
     text->count = count;
     text->base = base;
     text->length = formatted.size();

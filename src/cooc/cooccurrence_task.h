@@ -53,6 +53,7 @@
 
 #include "cooc/pair_count_table.h"
 #include "cooc/pair_line.h"
+#include "cooc/pair_values.h"
 #include "cooc/term_id_table.h"
 #include "engine/spilling_task.h"
 #include "output/result_record.h"
@@ -191,9 +192,10 @@ class CooccurrenceTask : public SpillingTask {
     char text[40] = {};
   };
   static constexpr size_t kReliabilityTexts = 256;
-  // The text of `*text` for count / base * 100, made anew when the operands
-  // differ; in double precision, or rounded to single precision first.
-  static std::string_view ShareText(ValueText* text, int64_t count, int64_t base, bool single);
+  // The text of `*text` for the value of count and base, made anew when the
+  // operands differ.
+  static std::string_view ShareText(ValueText* text, PairValue value, int64_t count,
+                                    int64_t base);
   ValueText support1_text_;
   ValueText support2_text_;
   ValueText reliability_text_;

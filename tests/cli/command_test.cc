@@ -23,7 +23,7 @@ class CommandTest : public ::testing::Test {
 };
 
 TEST_F(CommandTest, EverySubcommandHasHelpAndTheVersionIsShown) {
-  for (const char* command : {"run", "import", "show"}) {
+  for (const char* command : {"run", "import", "show", "report"}) {
     const auto result = home_.Vocs({command, "--help"});
     EXPECT_EQ(result.exit_code, 0) << command;
     EXPECT_EQ(result.out.rfind(std::string("Usage: vocs ") + command, 0), 0u) << result.out;
@@ -65,6 +65,9 @@ TEST_F(CommandTest, BadCommandLinesExitWithTwo) {
       {"show"},
       {"show", "--top", "many", "f"},
       {"show", "a", "b"},
+      {"report", "a", "b", "c"},
+      {"report", "--pairs", "0", "a"},
+      {"report", "--output", "", "a"},
   };
   for (const auto& args : kCases) {
     const auto result = home_.Vocs(args);

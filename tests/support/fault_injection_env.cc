@@ -181,4 +181,9 @@ std::unique_ptr<SequentialFile> FaultInjectionEnv::NewSequentialFile(const std::
   return std::make_unique<FaultySequentialFile>(this, std::move(file));
 }
 
+bool FaultInjectionEnv::GetIdentity(const std::string& path, FileIdentity* identity) {
+  if (ShouldFail(EnvOp::kGetIdentity)) return false;
+  return EnvWrapper::GetIdentity(path, identity);
+}
+
 }  // namespace vocs

@@ -40,6 +40,7 @@ enum class EnvOp {
   kAppend,  // one WritableFile::Append
   kNewSequentialFile,
   kRead,  // one SequentialFile::Read
+  kGetIdentity,
   kCount
 };
 
@@ -80,6 +81,7 @@ class FaultInjectionEnv : public EnvWrapper {
   bool CreateNewFile(const std::string& path) override;
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override;
   std::unique_ptr<SequentialFile> NewSequentialFile(const std::string& path) override;
+  bool GetIdentity(const std::string& path, FileIdentity* identity) override;
 
   // Used by the files this env hands out.
   bool ShouldFail(EnvOp op, int* error = nullptr);

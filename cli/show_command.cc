@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <limits>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/result_file.h"
 #include "cli/text_table.h"
 #include "host/database.h"
 #include "host/text_codec.h"
@@ -98,47 +98,6 @@ std::string Legend(const std::vector<std::string>& columns) {
   return out;
 }
 
-double NumberOf(const std::string& text) {
-  double value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) {
-    return -std::numeric_limits<double>::infinity();
-  }
-  return value;
-}
-
-// The frequency column rows are ranked by, -1 when there is none (the rows
-// then keep their order).
-int RankColumn(const std::vector<std::string>& header) {
-  for (size_t i = 0; i < header.size(); ++i) {
-    if (header[i] == "词频" || header[i] == "共现频率") return static_cast<int>(i);
-  }
-  return -1;
-}
-
-// Long values are cut so that the columns stay readable.
-constexpr int kMaxCellWidth = 40;
-
-// Line breaks and tabs inside a value would break the columns; other
-// control characters would drive the terminal.
-std::string Cell(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-  }
-  return TruncateToWidth(EscapeControls(text), kMaxCellWidth);
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  while (true) {
-    const size_t tab = line.find('\t', start);
-    cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return cells;
-    start = tab + 1;
-  }
-}
-
 struct ShowOptions {
   size_t top = 20;
   bool english = false;
@@ -159,7 +118,7 @@ void Print(const std::string& source, std::vector<std::string> header,
       if (const ColumnLegend* legend = LegendOf(name)) name = legend->alias;
     }
   }
-  for (std::string& name : header) name = Cell(name);
+  for (std::string& name : header) name = ShownCell(name);
   std::cout << EscapeControls(source) << ": ";
   if (top != 0 && static_cast<int64_t>(top) < total) {
     std::cout << "top " << top << " of " << total << " rows";
@@ -176,40 +135,13 @@ int ShowFile(const std::string& path, const ShowOptions& options) {
   std::string error;
   if (!ReadFile(path, &bytes, &error)) return Fail(kExitFailed, error);
   host::TextCodec codec;
-  std::string text;
-  if (!codec.Gb18030ToUtf8(bytes, &text)) {
-    text = host::IsValidUtf8(bytes) ? bytes : codec.Gb18030ToUtf8Replacing(bytes);
-  }
-  std::vector<std::string> header;
-  std::vector<std::vector<std::string>> rows;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    start = end + 1;
-    if (header.empty()) {
-      header = SplitTabs(line);
-    } else if (!line.empty()) {
-      rows.push_back(SplitTabs(line));
-      for (std::string& cell : rows.back()) cell = Cell(std::move(cell));
-    }
-  }
-  if (header.empty()) return Fail(kExitFailed, path + " is empty");
-  const int rank = RankColumn(header);
-  if (rank >= 0) {
-    std::stable_sort(rows.begin(), rows.end(), [rank](const auto& a, const auto& b) {
-      const auto value = [rank](const std::vector<std::string>& row) {
-        return static_cast<size_t>(rank) < row.size() ? NumberOf(row[static_cast<size_t>(rank)])
-                                                      : -std::numeric_limits<double>::infinity();
-      };
-      return value(a) > value(b);
-    });
-  }
-  const int64_t total = static_cast<int64_t>(rows.size());
-  if (options.top != 0 && rows.size() > options.top) rows.resize(options.top);
-  Print(AbsolutePath(path), std::move(header), std::move(rows), total, rank, options);
+  ResultRows file;
+  if (!ParseResultFile(bytes, &codec, &file)) return Fail(kExitFailed, path + " is empty");
+  const int rank = RankColumn(file.header);
+  RankRows(rank, &file.rows);
+  const int64_t total = static_cast<int64_t>(file.rows.size());
+  if (options.top != 0 && file.rows.size() > options.top) file.rows.resize(options.top);
+  Print(AbsolutePath(path), std::move(file.header), std::move(file.rows), total, rank, options);
   return kExitOk;
 }
 
@@ -259,7 +191,7 @@ int ShowTable(const std::string& db_path, const std::string& table, const ShowOp
         std::snprintf(number, sizeof number, "%.4f", select.ColumnDouble(i));
         cells.emplace_back(number);
       } else {
-        cells.push_back(Cell(select.ColumnBytes(i)));
+        cells.push_back(ShownCell(select.ColumnBytes(i)));
       }
     }
     rows.push_back(std::move(cells));

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -109,6 +110,9 @@ struct Config {
   OutputTarget output;
   bool configured_temp_dir;
 };
+
+// Names the configuration in test output.
+void PrintTo(const Config& config, std::ostream* out) { *out << config.name; }
 
 class JobFaultLoopTest : public ::testing::TestWithParam<Config> {
  protected:

@@ -3,7 +3,7 @@
 # there. vocs_packages are those every build needs; clang_packages those of
 # the checking builds (sanitizers, libFuzzer).
 vocs_packages=(cmake ninja-build g++ bison pkg-config libsqlite3-dev libicu-dev
-               libgtest-dev libgmock-dev libbenchmark-dev fortunes-zh)
+               libgtest-dev libgmock-dev libbenchmark-dev libabsl-dev fortunes-zh)
 clang_packages=(clang libclang-rt-dev)
 
 ensure_packages() {

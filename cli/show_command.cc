@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/association.h"
 #include "cli/pair_result.h"
+#include "cli/result_file.h"
 #include "cli/result_reader.h"
 #include "cli/text_table.h"
 #include "host/database.h"
@@ -128,36 +129,6 @@ std::string Legend(const std::vector<std::string>& columns) {
   return out;
 }
 
-double NumberOf(const std::string& text) {
-  double value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) {
-    return -std::numeric_limits<double>::infinity();
-  }
-  return value;
-}
-
-// The frequency column rows are ranked by, -1 when there is none (the rows
-// then keep their order).
-int RankColumn(const std::vector<std::string>& header) {
-  for (size_t i = 0; i < header.size(); ++i) {
-    if (header[i] == "词频" || header[i] == "共现频率") return static_cast<int>(i);
-  }
-  return -1;
-}
-
-// Long values are cut so that the columns stay readable.
-constexpr int kMaxCellWidth = 40;
-
-// Line breaks and tabs inside a value would break the columns; other
-// control characters would drive the terminal.
-std::string Cell(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-  }
-  return TruncateToWidth(EscapeControls(text), kMaxCellWidth);
-}
-
 struct ShowOptions {
   size_t top = 20;
   bool english = false;
@@ -180,7 +151,7 @@ void PrintRows(std::vector<std::string> header, std::vector<std::vector<std::str
       if (const ColumnLegend* legend = LegendOf(name)) name = legend->alias;
     }
   }
-  for (std::string& name : header) name = Cell(name);
+  for (std::string& name : header) name = ShownCell(name);
   std::cout << RenderTable(header, rows);
   if (options.legend) std::cout << "\n" << Legend(columns);
 }
@@ -200,7 +171,7 @@ void Print(const std::string& source, std::vector<std::string> header,
     if (options.english) {
       if (const ColumnLegend* legend = LegendOf(name)) name = legend->alias;
     }
-    std::cout << " by " << Cell(name);
+    std::cout << " by " << ShownCell(name);
   }
   if (options.min_count > 1) std::cout << " (" << options.min_count << " or more)";
   std::cout << "\n";
@@ -244,8 +215,8 @@ int ShowPairs(ResultReader* reader, const ShowOptions& options) {
   if (exact) header.insert(header.end(), {"N1", "N2", "PMI", "G2", "t", "Dice"});
   std::vector<std::vector<std::string>> rows;
   for (const ScoredPair& pair : pairs) {
-    std::vector<std::string> row = {Cell(std::string(result.Term(pair.term1))),
-                                    Cell(std::string(result.Term(pair.term2))),
+    std::vector<std::string> row = {ShownCell(std::string(result.Term(pair.term1))),
+                                    ShownCell(std::string(result.Term(pair.term2))),
                                     std::to_string(pair.together())};
     if (exact) {
       row.insert(row.end(), {std::to_string(pair.n1), std::to_string(pair.n2),
@@ -276,25 +247,18 @@ int ShowFile(const std::string& path, const ShowOptions& options) {
   if (options.measure) return ShowPairs(&reader, options);
   std::vector<std::string> header = reader.header();
   const int rank = RankColumn(header);
-  const auto value = [rank](const std::vector<std::string>& row) {
-    return static_cast<size_t>(rank) < row.size() ? NumberOf(row[static_cast<size_t>(rank)])
-                                                  : -std::numeric_limits<double>::infinity();
-  };
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string_view> cells;
   while (reader.Next(&cells)) {
     std::vector<std::string> row;
-    for (const std::string_view cell : cells) row.push_back(Cell(std::string(cell)));
-    if (rank >= 0 && options.min_count > 0 && value(row) < static_cast<double>(options.min_count)) {
+    for (const std::string_view cell : cells) row.push_back(ShownCell(std::string(cell)));
+    if (rank >= 0 && options.min_count > 0 && RankValue(row, rank) < static_cast<double>(options.min_count)) {
       continue;
     }
     rows.push_back(std::move(row));
   }
   if (!reader.error().empty()) return Fail(kExitFailed, reader.error());
-  if (rank >= 0) {
-    std::stable_sort(rows.begin(), rows.end(),
-                     [&value](const auto& a, const auto& b) { return value(a) > value(b); });
-  }
+  RankRows(rank, &rows);
   const int64_t total = static_cast<int64_t>(rows.size());
   if (options.top != 0 && rows.size() > options.top) rows.resize(options.top);
   Print(AbsolutePath(path), std::move(header), std::move(rows), total, rank, options);
@@ -349,7 +313,7 @@ int ShowTable(const std::string& db_path, const std::string& table, const ShowOp
         std::snprintf(number, sizeof number, "%.4f", select.ColumnDouble(i));
         cells.emplace_back(number);
       } else {
-        cells.push_back(Cell(select.ColumnBytes(i)));
+        cells.push_back(ShownCell(select.ColumnBytes(i)));
       }
     }
     rows.push_back(std::move(cells));

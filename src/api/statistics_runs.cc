@@ -81,6 +81,9 @@ int32_t RunStatistics(const StatisticsRun& run) {
 
   task->SetTempDir(run.temp_dir.c_str());
   task->SetMinFrequency(run.min_frequency);
+  if (run.spill_threshold_for_testing > 0) {
+    task->SetSpillThresholdForTesting(run.spill_threshold_for_testing);
+  }
 
   writer = MakeWriter(run.statistic, run.output);
   if (run.output == OutputTarget::kTable) writer->setHost(run.host);

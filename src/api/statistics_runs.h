@@ -80,6 +80,9 @@ struct StatisticsRun {
   // Empty: one record (buffers, files), no query.
   std::string query;
   std::vector<RunSource> sources;
+  // A spill threshold below the engine's own, to make a whole run spill and
+  // merge; 0 keeps the engine's. Tests only.
+  size_t spill_threshold_for_testing = 0;
 };
 
 // Runs the described computation. 0 on success, else the job's error code.

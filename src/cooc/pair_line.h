@@ -10,8 +10,9 @@
 // 64 bits. Lines are in ascending order of (term1, term2), each compared as
 // unsigned bytes with a proper prefix first; within one file every key
 // occurs once. Lines of equal keys fold into one with the sum of the
-// counts. Writers end lines in LF; readers (LineReader) also accept CR LF,
-// so files written either way read the same.
+// counts (held at the 64-bit limits, see AddCounts). Writers end lines in
+// LF; readers (LineReader) also accept CR LF, so files written either way
+// read the same.
 //
 // A line is read by scanning its bytes: a byte of 0x80 or above is passed over
 // together with the byte after it (so the trail byte of a two-byte character
@@ -29,6 +30,7 @@
 #include <string_view>
 
 #include "sorted_run/line_buffer.h"
+#include "sorted_run/run_codec.h"
 #include "text/order_prefix.h"
 
 namespace vocs {
@@ -89,7 +91,9 @@ struct PairLineCodec {
     held->prefix2 = entry.prefix2;
     held->count = entry.count;
   }
-  static void Fold(const Entry& entry, Held* held) { held->count += entry.count; }
+  static void Fold(const Entry& entry, Held* held) {
+    held->count = AddCounts(held->count, entry.count);
+  }
   static Entry View(const Held& held) {
     return Entry{held.term1, held.term2, held.prefix1, held.prefix2, held.count};
   }

@@ -21,8 +21,9 @@
 // bits of a longer number). A line with fewer than four TABs is not a term
 // line.
 //
-// Lines of equal terms fold into one: totals and records are summed, the
-// larger maxCount and the smaller minCount are kept.
+// Lines of equal terms fold into one: totals and records are summed (held at
+// the 64-bit limits, see AddCounts), the larger maxCount and the smaller
+// minCount are kept.
 //
 // Plain functions and a stateless codec; any thread.
 #ifndef VOCS_FREQ_TERM_LINE_H_
@@ -34,6 +35,7 @@
 #include <string_view>
 
 #include "sorted_run/line_buffer.h"
+#include "sorted_run/run_codec.h"
 
 namespace vocs {
 
@@ -71,8 +73,8 @@ struct TermLineCodec {
     held->counts = entry.counts;
   }
   static void Fold(const Entry& entry, Held* held) {
-    held->counts.total += entry.counts.total;
-    held->counts.records += entry.counts.records;
+    held->counts.total = AddCounts(held->counts.total, entry.counts.total);
+    held->counts.records = AddCounts(held->counts.records, entry.counts.records);
     held->counts.maxCount = std::max(held->counts.maxCount, entry.counts.maxCount);
     held->counts.minCount = std::min(held->counts.minCount, entry.counts.minCount);
   }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <iterator>
+#include <set>
 
 #include "job/stat_task.h"
 #include "platform/env.h"
@@ -176,7 +178,7 @@ bool StatJob::RunRecordLoop() {
 bool StatJob::ProcessFrequency(int32_t record) {
   for (size_t k = 0; k < sources_.size();) {
     if (sources_[k].kind == kDirectory) {
-      k = ExpandDirectory(k);
+      if (!ExpandDirectory(k)) return false;
       continue;
     }
     if (!LoadSource(record, &sources_[k])) return false;
@@ -199,12 +201,12 @@ bool StatJob::ProcessCooccurrence(int32_t record) {
   }
   for (size_t a = 0; a < sources_.size();) {
     if (sources_[a].kind == kDirectory) {
-      a = ExpandDirectory(a);
+      if (!ExpandDirectory(a)) return false;
       continue;
     }
     for (size_t b = a + 1; b < sources_.size();) {
       if (sources_[b].kind == kDirectory) {
-        b = ExpandDirectory(b);
+        if (!ExpandDirectory(b)) return false;
         continue;
       }
       if (!LoadSource(record, &sources_[a]) || !LoadSource(record, &sources_[b])) return false;
@@ -330,26 +332,48 @@ bool StatJob::PrepareText(StatSource* source) {
   }
 }
 
-size_t StatJob::ExpandDirectory(size_t position) {
-  std::string directory = sources_[position].name;
-  if (directory.empty() || directory.back() != kPathSeparator) directory += kPathSeparator;
-  std::vector<DirectoryEntry> entries;
-  CurrentEnv()->ListDirectory(directory, &entries);
-  const int32_t mode = sources_[position].mode;
-  const std::string mode_text = sources_[position].modeText;
-  for (const DirectoryEntry& entry : entries) {
-    if (!entry.is_directory && !HasTextSuffix(entry.name)) continue;
-    StatSource source;
-    source.name = directory + entry.name;
-    source.kind = entry.is_directory ? kDirectory : kFile;
-    source.mode = mode;
-    source.modeText = mode_text;
-    // Each entry goes directly after the directory, so the entries end up in
-    // the reverse of the enumeration order.
-    sources_.insert(sources_.begin() + static_cast<ptrdiff_t>(position) + 1, std::move(source));
+bool StatJob::ExpandDirectory(size_t position) {
+  Env* env = CurrentEnv();
+  const StatSource& directory = sources_[position];
+  std::vector<StatSource> files;
+  std::set<FileIdentity> entered;
+  // Entries waiting to be visited; the last one listed is visited first.
+  struct Pending {
+    std::string path;
+    bool is_directory;
+  };
+  std::vector<Pending> pending = {{directory.name, true}};
+  while (!pending.empty()) {
+    Pending next = std::move(pending.back());
+    pending.pop_back();
+    if (!next.is_directory) {
+      StatSource file;
+      file.name = std::move(next.path);
+      file.kind = kFile;
+      file.mode = directory.mode;
+      file.modeText = directory.modeText;
+      files.push_back(std::move(file));
+      continue;
+    }
+    FileIdentity identity;
+    if (env->GetIdentity(next.path, &identity) && !entered.insert(identity).second) continue;
+    std::string prefix = std::move(next.path);
+    if (prefix.empty() || prefix.back() != kPathSeparator) prefix += kPathSeparator;
+    std::vector<DirectoryEntry> entries;
+    if (!env->ListDirectory(prefix, &entries)) {
+      // Going on without it would count a part of the tree as the whole.
+      error_code_ = VOCS_E_SOURCE_UNREADABLE;
+      return false;
+    }
+    for (const DirectoryEntry& entry : entries) {
+      const bool wanted = entry.is_directory ? !entry.is_link : HasTextSuffix(entry.name);
+      if (wanted) pending.push_back({prefix + entry.name, entry.is_directory});
+    }
   }
   sources_.erase(sources_.begin() + static_cast<ptrdiff_t>(position));
-  return position;
+  sources_.insert(sources_.begin() + static_cast<ptrdiff_t>(position),
+                  std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
+  return true;
 }
 
 }  // namespace vocs

@@ -54,10 +54,17 @@ class StatJob {
   // `length` is negative. Refuses an empty text or a length of 0
   // (VOCS_E_BAD_ARGUMENT).
   bool AddBufferSource(const char* text, int32_t length, int32_t mode, const char* mode_text);
-  // A file, or a directory whose ".txt" files and subdirectories are expanded
-  // when the record loop reaches it. Refuses an empty path or one already
-  // added as a file (VOCS_E_FILE_SOURCE); a path that does not exist returns
-  // false and records nothing.
+  // A file, or a directory that stands for the ".txt" files of its tree: the
+  // record loop replaces it by them when it reaches it. Refuses an empty path
+  // or one already added as a file (VOCS_E_FILE_SOURCE); a path that does
+  // not exist returns false and records nothing.
+  //
+  // A tree is walked depth first, each directory's entries in the reverse of
+  // the order the file system lists them. Symbolic links to files are read;
+  // links to directories are not followed, and no directory (by its
+  // identity) is entered twice, so that a link or a mount cannot lead the
+  // walk around in a loop. A directory that cannot be listed fails the run
+  // (VOCS_E_SOURCE_UNREADABLE), as a file that cannot be read does.
   bool AddFileSource(const char* path, int32_t mode, const char* mode_text);
 
   // Runs the whole job. With a non-empty query the host opens it and every
@@ -84,7 +91,7 @@ class StatJob {
   // Converts the 0-terminated `text` through the host into source->content;
   // `length` sizes the room offered for the result.
   bool ConvertText(const char* text, size_t length, StatSource* source);
-  size_t ExpandDirectory(size_t position);
+  bool ExpandDirectory(size_t position);
   void CloseQuery();
 
   StatTask* frequency_task_ = nullptr;

@@ -16,6 +16,7 @@
 #ifndef VOCS_PLATFORM_ENV_H_
 #define VOCS_PLATFORM_ENV_H_
 
+#include <compare>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,7 +54,18 @@ class SequentialFile {
 
 struct DirectoryEntry {
   std::string name;
+  // What the entry leads to: for a symbolic link, what the link points at.
   bool is_directory = false;
+  // The entry is a symbolic link (or another kind of reparse point).
+  bool is_link = false;
+};
+
+// What tells one file or directory from every other on the machine, whatever
+// name it is reached by: device and inode on POSIX.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  auto operator<=>(const FileIdentity&) const = default;
 };
 
 class Env {
@@ -74,7 +86,7 @@ class Env {
   virtual bool RemoveDirectory(const std::string& path) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
   // The entries of a directory in the order the file system returns them,
-  // without "." and "..".
+  // without "." and "..". False when the directory cannot be listed.
   virtual bool ListDirectory(const std::string& path,
                              std::vector<DirectoryEntry>* entries) = 0;
   // Moves a file, replacing an existing target, copying across volumes.
@@ -96,6 +108,15 @@ class Env {
   virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) = 0;
   // Opens a file for reading; null when it cannot be opened.
   virtual std::unique_ptr<SequentialFile> NewSequentialFile(const std::string& path) = 0;
+
+  // The identity of the file or directory at `path` (links followed). False
+  // when it cannot be read, or on a platform that cannot tell, which is what
+  // this default says; callers then go on without it.
+  virtual bool GetIdentity(const std::string& path, FileIdentity* identity) {
+    (void)path;
+    (void)identity;
+    return false;
+  }
 };
 
 // Forwards every operation to another Env, so that a test environment
@@ -140,6 +161,9 @@ class EnvWrapper : public Env {
   }
   std::unique_ptr<SequentialFile> NewSequentialFile(const std::string& path) override {
     return target_->NewSequentialFile(path);
+  }
+  bool GetIdentity(const std::string& path, FileIdentity* identity) override {
+    return target_->GetIdentity(path, identity);
   }
 
  private:

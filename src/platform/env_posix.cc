@@ -145,14 +145,18 @@ class PosixEnv final : public Env {
     while (struct dirent* entry = ::readdir(dir)) {
       std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
-      bool is_directory = false;
+      DirectoryEntry found;
       if (entry->d_type == DT_DIR) {
-        is_directory = true;
+        found.is_directory = true;
       } else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+        const std::string entry_path = prefix + name;
         struct stat st;
-        is_directory = ::stat((prefix + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        found.is_link = entry->d_type == DT_LNK ||
+                        (::lstat(entry_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+        found.is_directory = ::stat(entry_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
       }
-      entries->push_back({std::move(name), is_directory});
+      found.name = std::move(name);
+      entries->push_back(std::move(found));
     }
     ::closedir(dir);
     return true;
@@ -226,6 +230,14 @@ class PosixEnv final : public Env {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
     return std::make_unique<PosixWritableFile>(fd);
+  }
+
+  bool GetIdentity(const std::string& path, FileIdentity* identity) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    identity->device = static_cast<uint64_t>(st.st_dev);
+    identity->inode = static_cast<uint64_t>(st.st_ino);
+    return true;
   }
 
   std::unique_ptr<SequentialFile> NewSequentialFile(const std::string& path) override {

@@ -111,6 +111,7 @@ class ModulePathEnv final : public EnvWrapper {
     for (DirectoryEntry& entry : found) {
       DirectoryEntry module_entry;
       module_entry.is_directory = entry.is_directory;
+      module_entry.is_link = entry.is_link;
       if (!SystemPathToModule(entry.name, &module_entry.name)) return false;
       converted.push_back(std::move(module_entry));
     }
@@ -163,6 +164,11 @@ class ModulePathEnv final : public EnvWrapper {
     std::string system;
     if (!ModulePathToSystem(path, &system)) return nullptr;
     return target()->NewSequentialFile(system);
+  }
+
+  bool GetIdentity(const std::string& path, FileIdentity* identity) override {
+    std::string system;
+    return ModulePathToSystem(path, &system) && target()->GetIdentity(system, identity);
   }
 };
 

@@ -207,11 +207,9 @@ bool MakeUniqueTempFile(const std::string& directory, std::string_view prefix,
     candidate += UniqueNumber();
     candidate += ".tmp";
     if (candidate.size() > kMaxPathLength) return false;
-    bool is_directory = false;
-    if (env->GetFileAttributes(candidate, &is_directory) && !is_directory) continue;
-    std::unique_ptr<WritableFile> file = env->NewWritableFile(candidate);
-    if (file == nullptr) continue;
-    file->Close();
+    // Created exclusively, as the system call does: two runs that draw the
+    // same name never both take it, and an existing file is never emptied.
+    if (!env->CreateNewFile(candidate)) continue;
     *out = std::move(candidate);
     return true;
   }

@@ -105,6 +105,8 @@ bool MakeUniqueDirectory(const std::string& parent, std::string_view prefix, std
 
 // Creates a new empty file directory + prefix + a unique part + ".tmp" and
 // stores its path; falls back to names of its own when the system call fails.
+// Either way the file is created exclusively: an existing file is never
+// taken or truncated.
 bool MakeUniqueTempFile(const std::string& directory, std::string_view prefix,
                         std::string* out);
 

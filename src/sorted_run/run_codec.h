@@ -15,7 +15,8 @@
 //   Compare(a, b)          <0, 0 or >0 as a's key sorts before, with, or
 //                          after b's: the order of the run files.
 //   Hold(entry, &held)     held becomes a copy of entry.
-//   Fold(entry, &held)     adds entry's values to held, whose key is equal.
+//   Fold(entry, &held)     adds entry's values to held, whose key is equal;
+//                          sums go through AddCounts.
 //   View(held)             the entry of held, viewing its bytes.
 //   Append(entry, &buffer) composes the entry's line, line feed included.
 //
@@ -27,11 +28,25 @@
 #define VOCS_SORTED_RUN_RUN_CODEC_H_
 
 #include <concepts>
+#include <cstdint>
+#include <limits>
 #include <string_view>
 
 #include "sorted_run/line_buffer.h"
 
 namespace vocs {
+
+// How Fold adds two counts. Counts the engines write stay far below the
+// 64-bit range; a sum beyond it can only come from a damaged run file, and is
+// held at the nearest limit rather than left to overflow (which C++ leaves
+// undefined). Every codec folds its sums through this one function.
+inline int64_t AddCounts(int64_t a, int64_t b) {
+  int64_t sum;
+  if (__builtin_add_overflow(a, b, &sum)) {
+    return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+  }
+  return sum;
+}
 
 template <typename C>
 concept RunCodec = std::semiregular<typename C::Entry> && std::default_initializable<typename C::Held> &&

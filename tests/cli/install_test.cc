@@ -125,9 +125,10 @@ TEST_F(InstallTest, ACProgramFindsTheLibraryThroughPkgConfigAndCMake) {
   RunResult result = Shell(pkg_config + "pkg-config --modversion vocs");
   ASSERT_EQ(result.exit_code, 0) << result.out;
   const std::string program = dir_.path() + "/use_vocs";
-  result = Shell("cc -std=c11 -Wall -Wextra -Werror " + Quote(source) + " -o " + Quote(program) +
-                 " $(" + pkg_config + "pkg-config --cflags --libs vocs) -Wl,-rpath," +
-                 Quote(prefix_ + "/lib"));
+  const std::string flags = VOCS_CONSUMER_FLAGS;
+  result = Shell(Quote(VOCS_C_COMPILER) + " -std=c11 -Wall -Wextra -Werror " + flags + " " +
+                 Quote(source) + " -o " + Quote(program) + " $(" + pkg_config +
+                 "pkg-config --cflags --libs vocs) -Wl,-rpath," + Quote(prefix_ + "/lib"));
   ASSERT_EQ(result.exit_code, 0) << result.out;
   result = Shell(Quote(program));
   EXPECT_EQ(result.out, "/tmp/vocs-c-program/|the statement does not parse\n");
@@ -141,7 +142,9 @@ TEST_F(InstallTest, ACProgramFindsTheLibraryThroughPkgConfigAndCMake) {
          "find_package(vocs 0.1 REQUIRED)\nadd_executable(use_vocs use_vocs.c)\n"
          "target_link_libraries(use_vocs PRIVATE vocs::vocs)\n";
   result = Shell("cmake -S " + Quote(project) + " -B " + Quote(project + "/build") +
-                 " -DCMAKE_PREFIX_PATH=" + Quote(prefix_) + " >/dev/null && cmake --build " +
+                 " -DCMAKE_PREFIX_PATH=" + Quote(prefix_) + " -DCMAKE_C_COMPILER=" +
+                 Quote(VOCS_C_COMPILER) + " -DCMAKE_C_FLAGS=" + Quote(flags) +
+                 " -DCMAKE_EXE_LINKER_FLAGS=" + Quote(flags) + " >/dev/null && cmake --build " +
                  Quote(project + "/build") + " >/dev/null && " +
                  Quote(project + "/build/use_vocs"));
   EXPECT_EQ(result.exit_code, 0) << result.out;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "support/fault_injection_env.h"
 #include "support/recording_host.h"
@@ -145,6 +146,79 @@ TEST_F(StatJobTest, OnlyNamesLongerThanTheExtensionEndingInTxtAreTaken) {
   job_.SetFrequencyTask(&task_);
   ASSERT_TRUE(job_.Run(nullptr));
   EXPECT_EQ(task_.Trace(), "count(1) begin(0) process(0,a.txt,null) end(0) finish deliver");
+}
+
+// A link from a directory to itself made the walk enter it again and again:
+// one self-link counted a.txt 41 times (until the path grew too long), two
+// made the walk exponential and never end. Links to directories are not
+// followed now; links to files are read.
+TEST_F(StatJobTest, LinksToDirectoriesAreNotFollowedSoSelfLinksCannotLoop) {
+  ScopedTempDir dir;
+  dir.WriteFile("d/a.txt", "a");
+  dir.WriteFile("d/sub/b.txt", "b");
+  dir.WriteFile("outside.txt", "o");
+  dir.WriteFile("elsewhere/c.txt", "c");
+  std::filesystem::create_directory_symlink(".", dir.Sub("d/self"));
+  std::filesystem::create_directory_symlink("..", dir.Sub("d/sub/up"));
+  std::filesystem::create_directory_symlink("../elsewhere", dir.Sub("d/away"));
+  std::filesystem::create_directory_symlink("../elsewhere", dir.Sub("d/named.txt"));
+  std::filesystem::create_symlink("../outside.txt", dir.Sub("d/linked.txt"));
+  job_.AddFileSource(dir.Sub("d").c_str(), 0, nullptr);
+  job_.SetFrequencyTask(&task_);
+  ASSERT_TRUE(job_.Run(nullptr)) << job_.error_code();
+  EXPECT_EQ(task_.Trace(),
+            "count(1) begin(0) process(0,b.txt,null) process(0,linked.txt,null) "
+            "process(0,a.txt,null) end(0) finish deliver");
+  EXPECT_EQ(task_.contents, (std::vector<std::string>{"b", "o", "a"}));
+}
+
+// A directory met again under another name (a bind mount, or a link
+// followed by a platform that follows them) is not walked a second time.
+TEST_F(StatJobTest, ADirectoryIsEnteredOnceWhateverNameItIsReachedBy) {
+  class LoopingEnv final : public EnvWrapper {
+   public:
+    LoopingEnv(Env* target, std::string again, std::string original)
+        : EnvWrapper(target), again_(std::move(again)), original_(std::move(original)) {}
+    bool GetIdentity(const std::string& path, FileIdentity* identity) override {
+      return EnvWrapper::GetIdentity(path == again_ ? original_ : path, identity);
+    }
+
+   private:
+    std::string again_, original_;
+  };
+  ScopedTempDir dir;
+  dir.WriteFile("d/a.txt", "a");
+  dir.WriteFile("d/again/b.txt", "b");  // stands for d itself
+  dir.WriteFile("d/other/c.txt", "c");
+  LoopingEnv looping(&env_, dir.Sub("d/again"), dir.Sub("d"));
+  ScopedEnvForTesting use(&looping);
+  job_.AddFileSource(dir.Sub("d").c_str(), 0, nullptr);
+  job_.SetFrequencyTask(&task_);
+  ASSERT_TRUE(job_.Run(nullptr)) << job_.error_code();
+  EXPECT_EQ(task_.Trace(),
+            "count(1) begin(0) process(0,c.txt,null) process(0,a.txt,null) end(0) "
+            "finish deliver");
+}
+
+// A directory that could not be listed used to count as empty, so the run
+// ended with code 0 and the counts of part of the tree.
+TEST_F(StatJobTest, ADirectoryThatCannotBeListedFailsTheRunInsteadOfCountingNothing) {
+  ScopedTempDir dir;
+  dir.WriteFile("d/a.txt", "a");
+  dir.WriteFile("d/sub/b.txt", "b");
+  for (int successes : {0, 1}) {  // the top directory, then the one below it
+    FaultInjectionEnv faults(&env_);
+    ScopedEnvForTesting use(&faults);
+    StatJob job;
+    job.SetHost(&host_);
+    job.AddFileSource(dir.Sub("d").c_str(), 0, nullptr);
+    RecordingTask task;
+    job.SetFrequencyTask(&task);
+    faults.FailAfter(EnvOp::kListDirectory, successes);
+    EXPECT_FALSE(job.Run(nullptr)) << successes;
+    EXPECT_EQ(job.error_code(), VOCS_E_SOURCE_UNREADABLE) << successes;
+    EXPECT_EQ(task.Trace().find("process"), std::string::npos) << task.Trace();
+  }
 }
 
 TEST_F(StatJobTest, AddOperationsRefuseWithTheirCodes) {

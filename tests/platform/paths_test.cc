@@ -174,11 +174,35 @@ TEST(UniqueNamesTest, TempFileFailsWhenNothingCanBeCreated) {
   FaultInjectionEnv env;
   ScopedEnvForTesting scoped(&env);
   env.FailAlways(EnvOp::kCreateTempFile);
-  env.FailAlways(EnvOp::kNewWritableFile);
+  env.FailAlways(EnvOp::kCreateNewFile);
   std::string path = "<unchanged>";
   EXPECT_FALSE(MakeUniqueTempFile(dir.path() + "/", "ok_", &path));
   EXPECT_EQ(path, "<unchanged>");
-  EXPECT_EQ(env.calls(EnvOp::kNewWritableFile), 500);
+  EXPECT_EQ(env.calls(EnvOp::kCreateNewFile), 500);
+}
+
+// Two runs whose system call fails draw the same names from the never-seeded
+// generator within the same millisecond. The fallback used to open its
+// candidate with truncation, so the second run emptied and shared the file
+// of the first.
+TEST(UniqueNamesTest, TempFileFallbackNeverTakesAFileAnotherRunMade) {
+  class FrozenClockEnv : public FaultInjectionEnv {
+   public:
+    int Random() override { return 7; }
+    uint32_t TickCount() override { return 1000; }
+  };
+  ScopedTempDir dir;
+  FrozenClockEnv env;
+  ScopedEnvForTesting scoped(&env);
+  env.FailAlways(EnvOp::kCreateTempFile);
+  std::string first;
+  ASSERT_TRUE(MakeUniqueTempFile(dir.path() + "/", "tog_", &first));
+  EXPECT_EQ(first, dir.path() + "/tog_1049.tmp");
+  dir.WriteFile("tog_1049.tmp", "the first run's counts\n");
+  std::string second = "<unchanged>";
+  EXPECT_FALSE(MakeUniqueTempFile(dir.path() + "/", "tog_", &second));
+  EXPECT_EQ(second, "<unchanged>");
+  EXPECT_EQ(testing::ReadFileOrMissing(first), "the first run's counts\n");
 }
 
 TEST(UniqueNamesTest, TempFileFromTheSystemCall) {

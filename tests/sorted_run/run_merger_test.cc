@@ -470,5 +470,25 @@ TEST_F(PairRunMergerTest, CountsAddUpInSixtyFourBits) {
   EXPECT_EQ(ReadFileOrMissing(Destination()), "abcd\tefgh\t8000000000\n");
 }
 
+// Counts near 2^63 in damaged run files made the fold overflow, which is
+// undefined: the sums are held at the limits instead, in both directions.
+TEST_F(TermRunMergerTest, SumsBeyondSixtyFourBitsSaturateInsteadOfOverflowing) {
+  ASSERT_TRUE(Merge({WriteRun(0, "abcd\t9223372036854775800\t9223372036854775807\t5\t1\n"
+                                 "efgh\t-9223372036854775800\t1\t1\t1\n"),
+                     WriteRun(1, "abcd\t100\t1\t7\t2\n"
+                                 "efgh\t-100\t1\t1\t1\n")}));
+  EXPECT_EQ(ReadFileOrMissing(Destination()),
+            "abcd\t9223372036854775807\t9223372036854775807\t7\t1\n"
+            "efgh\t-9223372036854775808\t2\t1\t1\n");
+}
+
+TEST_F(PairRunMergerTest, SumsBeyondSixtyFourBitsSaturateInsteadOfOverflowing) {
+  ASSERT_TRUE(Merge({WriteRun(0, "abcd\tefgh\t9223372036854775807\nabcd\tijkl\t-9223372036854775807\n"),
+                     WriteRun(1, "abcd\tefgh\t9223372036854775807\nabcd\tijkl\t-2\n"),
+                     WriteRun(2, "abcd\tefgh\t1\n")}));
+  EXPECT_EQ(ReadFileOrMissing(Destination()),
+            "abcd\tefgh\t9223372036854775807\nabcd\tijkl\t-9223372036854775808\n");
+}
+
 }  // namespace
 }  // namespace vocs

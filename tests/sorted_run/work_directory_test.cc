@@ -115,7 +115,7 @@ TEST_F(WorkDirectoryTest, ResultFileThatCannotBeMadeOrFilledFails) {
   EXPECT_EQ(ReadFileOrMissing(dir_.Sub("a.tmp")), "x");  // nothing lost
   env_.Reset();
   env_.FailAlways(EnvOp::kCreateTempFile);
-  env_.FailAlways(EnvOp::kNewWritableFile);
+  env_.FailAlways(EnvOp::kCreateNewFile);
   EXPECT_FALSE(files_.FinishResultFile(merge));
 }
 

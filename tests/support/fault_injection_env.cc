@@ -53,6 +53,11 @@ void FaultInjectionEnv::FailAfter(EnvOp op, int successes, int error, bool persi
   faults_[static_cast<size_t>(op)] = Fault{true, successes, error, persistent};
 }
 
+void FaultInjectionEnv::FailAnyAfter(int successes, int error, bool persistent) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  any_fault_ = Fault{true, successes, error, persistent};
+}
+
 void FaultInjectionEnv::FillDiskAfter(uint64_t bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   disk_space_ = bytes;
@@ -61,6 +66,7 @@ void FaultInjectionEnv::FillDiskAfter(uint64_t bytes) {
 void FaultInjectionEnv::Reset() {
   std::lock_guard<std::mutex> lock(mutex_);
   faults_.fill(Fault{});
+  any_fault_ = Fault{};
   disk_space_.reset();
   fired_ = false;
 }
@@ -75,6 +81,13 @@ int FaultInjectionEnv::calls(EnvOp op) const {
   return calls_[static_cast<size_t>(op)];
 }
 
+int FaultInjectionEnv::all_calls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int total = 0;
+  for (int n : calls_) total += n;
+  return total;
+}
+
 bool FaultInjectionEnv::fired() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return fired_;
@@ -83,14 +96,20 @@ bool FaultInjectionEnv::fired() const {
 bool FaultInjectionEnv::ShouldFail(EnvOp op, int* error) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++calls_[static_cast<size_t>(op)];
-  Fault& fault = faults_[static_cast<size_t>(op)];
-  if (!fault.armed) return false;
-  if (fault.remaining > 0) {
-    --fault.remaining;
+  // Both countdowns see every call of their kinds, whichever fires.
+  const bool by_kind = Fire(&faults_[static_cast<size_t>(op)], error);
+  const bool by_count = Fire(&any_fault_, error);
+  return by_kind || by_count;
+}
+
+bool FaultInjectionEnv::Fire(Fault* fault, int* error) {
+  if (!fault->armed) return false;
+  if (fault->remaining > 0) {
+    --fault->remaining;
     return false;
   }
-  if (error != nullptr) *error = fault.error;
-  if (!fault.persistent) fault.armed = false;
+  if (error != nullptr) *error = fault->error;
+  if (!fault->persistent) fault->armed = false;
   fired_ = true;
   return true;
 }
@@ -179,6 +198,11 @@ std::unique_ptr<SequentialFile> FaultInjectionEnv::NewSequentialFile(const std::
   auto file = EnvWrapper::NewSequentialFile(path);
   if (!file) return nullptr;
   return std::make_unique<FaultySequentialFile>(this, std::move(file));
+}
+
+bool FaultInjectionEnv::GetIdentity(const std::string& path, FileIdentity* identity) {
+  if (ShouldFail(EnvOp::kGetIdentity)) return false;
+  return EnvWrapper::GetIdentity(path, identity);
 }
 
 }  // namespace vocs

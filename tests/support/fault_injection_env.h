@@ -3,7 +3,8 @@
 // Each kind of operation has a countdown in the manner of SQLite's fault
 // tests: FailAfter(op, n, error) lets n calls of that kind succeed and fails
 // the next one with `error` (where the operation reports an error code), once
-// or, with persistent set, from then on. Writes can be made to fail after a
+// or, with persistent set, from then on. FailAnyAfter counts the calls of
+// all kinds together, to fail the N-th platform call of a whole job. Writes can be made to fail after a
 // number of bytes, as a disk that fills up in the middle of a file.
 //
 // It can also stand in for the executable's path, so that a test decides
@@ -40,6 +41,7 @@ enum class EnvOp {
   kAppend,  // one WritableFile::Append
   kNewSequentialFile,
   kRead,  // one SequentialFile::Read
+  kGetIdentity,
   kCount
 };
 
@@ -52,6 +54,10 @@ class FaultInjectionEnv : public EnvWrapper {
   void FailAfter(EnvOp op, int successes, int error = 5, bool persistent = false);
   // Fails every call of `op` from now on.
   void FailAlways(EnvOp op, int error = 5) { FailAfter(op, 0, error, true); }
+  // The same countdown over the calls of every kind together: lets
+  // `successes` platform calls through, whatever they are, then fails the
+  // next one (and, when persistent, every later one).
+  void FailAnyAfter(int successes, int error = 5, bool persistent = false);
   // Every file opened for writing from now on accepts `bytes` bytes in all,
   // then fails its writes ("no space left").
   void FillDiskAfter(uint64_t bytes);
@@ -63,6 +69,8 @@ class FaultInjectionEnv : public EnvWrapper {
 
   // How many calls of `op` were made, failed or not.
   int calls(EnvOp op) const;
+  // How many calls of any kind were made.
+  int all_calls() const;
   // Whether any injected fault fired since construction or Reset.
   bool fired() const;
 
@@ -80,6 +88,7 @@ class FaultInjectionEnv : public EnvWrapper {
   bool CreateNewFile(const std::string& path) override;
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override;
   std::unique_ptr<SequentialFile> NewSequentialFile(const std::string& path) override;
+  bool GetIdentity(const std::string& path, FileIdentity* identity) override;
 
   // Used by the files this env hands out.
   bool ShouldFail(EnvOp op, int* error = nullptr);
@@ -93,8 +102,12 @@ class FaultInjectionEnv : public EnvWrapper {
     bool persistent = false;
   };
 
+  // Counts one call down; true when the fault fires on it. Under mutex_.
+  bool Fire(Fault* fault, int* error);
+
   mutable std::mutex mutex_;
   std::array<Fault, static_cast<size_t>(EnvOp::kCount)> faults_{};
+  Fault any_fault_;
   std::array<int, static_cast<size_t>(EnvOp::kCount)> calls_{};
   std::optional<uint64_t> disk_space_;
   std::optional<std::string> executable_path_;

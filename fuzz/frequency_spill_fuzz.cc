@@ -1,0 +1,12 @@
+// Frequency spill files from a damaged disk, through the merge and the
+// delivery of a frequency task (spill_run_fuzzing.h).
+#include "freq/frequency_task.h"
+#include "freq/term_line.h"
+#include "output/file_result_writer.h"
+#include "spill_run_fuzzing.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  vocs::fuzz::RunSpillFiles<vocs::FrequencyTask, vocs::FrequencyFileWriter, vocs::TermLineCodec>(
+      vocs::fuzz::AsText(data, size), {VOCS_E_RESULT_FILE_OPEN, VOCS_E_OUTPUT_PATH});
+  return 0;
+}

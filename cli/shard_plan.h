@@ -1,0 +1,78 @@
+// Sharded runs of the command: how a statement's records are split into
+// shards, the processes that count the shards, and the delivery of their
+// partial results (src/sorted_run/partial_file.h) as one result.
+//
+// A query's records are split by position into contiguous ranges (the host
+// shows each shard its range). FROM inputs are split by file, for frequency
+// statements only: a frequency run over files writes each term's total,
+// which adds up across files; a co-occurrence run over several files pairs
+// the terms of every two files, which no split by file keeps, so such a
+// statement is one shard.
+//
+// The shards of `vocs run --jobs N` are processes of the command itself
+// (`vocs run --shard K/N --partial FILE`), each with its own host; the module
+// starts no thread or process.
+//
+// Functions on values, and ShardProcesses, which one thread owns while any
+// thread may Stop it.
+#ifndef VOCS_CLI_SHARD_PLAN_H_
+#define VOCS_CLI_SHARD_PLAN_H_
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/run_job.h"
+#include "host/text_codec.h"
+
+namespace vocs::cli {
+
+// "K/N" with 1 <= K <= N. False for anything else.
+bool ParseShard(const std::string& text, int32_t* shard, int32_t* shards);
+
+// Whether the records of `job` can be split (see above).
+bool CanShard(const RunJob& job);
+
+// A hex fingerprint of what `job` counts (statistic, sources, query, files,
+// minimum frequency), the same in every shard of it and different for a
+// statement that counts otherwise; its output is not part of it.
+std::string StatementFingerprint(const RunJob& job);
+
+// The FROM files of shard `shard` of `shards` of a frequency job, as the
+// module's code page paths. *files_given is false when the shard runs the
+// statement's own FROM names (a query, or shard 1 of a job that cannot be
+// split).
+std::vector<std::string> ShardFiles(const RunJob& job, int32_t shard, int32_t shards,
+                                    host::TextCodec* codec, bool* files_given);
+
+// The shard processes of one statement.
+class ShardProcesses {
+ public:
+  struct Child {
+    pid_t pid = -1;
+    int32_t shard = 0;
+    std::string log;  // its standard output and error
+    int status = -1;  // exit code once it has ended; -1 while it runs
+  };
+
+  // Starts `vocs` (this program) with `arguments` for shard `shard`, its
+  // output going to `log`. False with *error set.
+  bool Start(const std::vector<std::string>& arguments, int32_t shard, const std::string& log,
+             std::string* error);
+  // Waits for every child. When one fails, the others are stopped. True when
+  // all succeeded; else *failed is the first that failed.
+  bool WaitAll(Child* failed);
+  // Stops every child that runs (SIGTERM); any thread.
+  void Stop();
+
+ private:
+  std::mutex mutex_;
+  std::vector<Child> children_;
+};
+
+}  // namespace vocs::cli
+
+#endif  // VOCS_CLI_SHARD_PLAN_H_

@@ -10,6 +10,7 @@ namespace vocs::cli {
 int RunCommand(const Args& args);
 int ImportCommand(const Args& args);
 int ShowCommand(const Args& args);
+int MergeCommand(const Args& args);
 
 // The overview printed by "vocs --help", and the version.
 const char* MainHelp();

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
   if (args[0] == "run") return RunCommand(rest);
   if (args[0] == "import") return ImportCommand(rest);
   if (args[0] == "show") return ShowCommand(rest);
+  if (args[0] == "merge") return MergeCommand(rest);
   std::cerr << "vocs: unknown command " << args[0] << "\nTry 'vocs --help'.\n";
   return kExitUsage;
 }

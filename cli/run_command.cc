@@ -126,26 +126,6 @@ database cannot be opened; 130 interrupted.
 // Pairs above which a co-occurrence estimate is shown even without a terminal.
 constexpr double kLargePairs = 5e7;
 
-// Number of result rows in a result file: its lines less the header; -1 when
-// the file cannot be read.
-int64_t CountFileRows(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return -1;
-  int64_t lines = 0;
-  char buffer[65536];
-  size_t n = 0;
-  bool last_newline = true;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    for (size_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
-    last_newline = buffer[n - 1] == '\n';
-  }
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) return -1;
-  if (!last_newline) ++lines;
-  return lines > 0 ? lines - 1 : 0;
-}
-
 struct RunOptions {
   RunSettings settings{"vocs.db", "", host::TextEncoding::kUtf8WhenValid};
   std::string encoding_text = "auto";

@@ -247,7 +247,8 @@ int32_t RunShard(const RunJob& job, const std::string& request, const RunOptions
 // partials go into `run_dir`, then merges and delivers them to `names`.
 int32_t RunShardsAndMerge(const RunJob& job, const RewriteNames& names, const RunOptions& options,
                           size_t index, const std::string& run_dir, ShardProcesses* processes,
-                          host::EmbeddedHost* host, host::TextCodec* codec, std::string* detail) {
+                          RunProgress* progress, host::EmbeddedHost* host,
+                          host::TextCodec* codec, std::string* detail) {
   const std::string shards = std::to_string(options.jobs);
   PartialDelivery delivery;
   for (int32_t k = 1; k <= options.jobs; ++k) {
@@ -257,7 +258,7 @@ int32_t RunShardsAndMerge(const RunJob& job, const RewriteNames& names, const Ru
                                           "--partial", base + ".part"};
     if (options.db_given) arguments.insert(arguments.begin() + 1, {"--db", options.settings.db});
     arguments.push_back(options.statements[index]);
-    if (!processes->Start(arguments, k, base + ".log", detail)) {
+    if (!processes->Start(arguments, k, base + ".log", base + ".progress", detail)) {
       processes->Stop();
       ShardProcesses::Child ignored;
       processes->WaitAll(&ignored);
@@ -268,7 +269,9 @@ int32_t RunShardsAndMerge(const RunJob& job, const RewriteNames& names, const Ru
     delivery.partials.push_back(std::move(partial));
   }
   ShardProcesses::Child failed;
-  if (!processes->WaitAll(&failed)) {
+  if (!processes->WaitAll(&failed, [progress](int64_t records, int64_t count) {
+        if (count > 0) progress->OnRecord(records, count);
+      })) {
     std::string log;
     std::string ignored;
     ReadFile(failed.log, &log, &ignored);
@@ -498,7 +501,11 @@ int RunCommand(const Args& args) {
                          files.Remove();
                        });
   RunProgress progress;
-  host->set_record_observer([&](int64_t record, int64_t count) { progress.OnRecord(record, count); });
+  ShardProgress shard_progress;  // a shard's records, for the run that started it
+  host->set_record_observer([&](int64_t record, int64_t count) {
+    progress.OnRecord(record, count);
+    shard_progress.OnRecord(record, count);
+  });
   host->set_conversion_observer([&](int64_t n) { progress.OnConversion(n); });
   host->set_table_observer([&](host::TableEvent event, const std::string&, int64_t rows) {
     progress.OnTable(event, rows);
@@ -564,8 +571,8 @@ int RunCommand(const Args& args) {
     if (!options.partial.empty()) {
       code = RunShard(job, request, options, partial_temp, host.get(), &codec, &detail);
     } else if (options.jobs > 1 && CanShard(job)) {
-      code = RunShardsAndMerge(job, names, options, i, files.run->path(), &processes, host.get(),
-                               &codec, &detail);
+      code = RunShardsAndMerge(job, names, options, i, files.run->path(), &processes, &progress,
+                               host.get(), &codec, &detail);
     } else {
       code = module.Execute(StatementRequest(request));
     }

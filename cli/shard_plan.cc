@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <charconv>
 #include <chrono>
 #include <set>
 #include <thread>
 
 #include "sorted_run/partial_file.h"
+
+extern char** environ;
 
 namespace vocs::cli {
 
@@ -82,8 +86,47 @@ std::vector<std::string> ShardFiles(const RunJob& job, int32_t shard, int32_t sh
   return files;
 }
 
+ShardProgress::ShardProgress() {
+  const char* path = std::getenv(kShardProgressVariable);
+  if (path != nullptr && *path != '\0') fd_ = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+}
+
+ShardProgress::~ShardProgress() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void ShardProgress::OnRecord(int64_t record, int64_t count) {
+  if (fd_ < 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (record != count && now - last_ < std::chrono::milliseconds(50)) return;
+  last_ = now;
+  // One fixed-width line written in place, so a reader never sees two.
+  char line[48];
+  const int n = std::snprintf(line, sizeof line, "%20lld %20lld\n", static_cast<long long>(record),
+                              static_cast<long long>(count));
+  if (n > 0 && ::pwrite(fd_, line, static_cast<size_t>(n), 0) < 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+bool ShardProgress::Read(const std::string& path, int64_t* record, int64_t* count) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char line[48] = {};
+  const ssize_t n = ::pread(fd, line, sizeof line - 1, 0);
+  ::close(fd);
+  long long r = 0;
+  long long c = 0;
+  if (n <= 0 || std::sscanf(line, "%lld %lld", &r, &c) != 2) return false;
+  *record = r;
+  *count = c;
+  return true;
+}
+
 bool ShardProcesses::Start(const std::vector<std::string>& arguments, int32_t shard,
-                           const std::string& log, std::string* error) {
+                           const std::string& log, const std::string& progress,
+                           std::string* error) {
   char self[4096];
   const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
   if (length <= 0) {
@@ -96,6 +139,17 @@ bool ShardProcesses::Start(const std::vector<std::string>& arguments, int32_t sh
   std::vector<char*> argv;
   for (std::string& a : argv_strings) argv.push_back(a.data());
   argv.push_back(nullptr);
+  // The environment, with the progress file.
+  std::vector<std::string> env_strings;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::string_view(*e).rfind(std::string(kShardProgressVariable) + "=", 0) != 0) {
+      env_strings.push_back(*e);
+    }
+  }
+  env_strings.push_back(std::string(kShardProgressVariable) + "=" + progress);
+  std::vector<char*> envp;
+  for (std::string& e : env_strings) envp.push_back(e.data());
+  envp.push_back(nullptr);
   const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) {
     *error = "cannot write " + log;
@@ -112,7 +166,7 @@ bool ShardProcesses::Start(const std::vector<std::string>& arguments, int32_t sh
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::execv(self, argv.data());
+    ::execve(self, argv.data(), envp.data());
     ::_exit(127);
   }
   ::close(fd);
@@ -120,16 +174,30 @@ bool ShardProcesses::Start(const std::vector<std::string>& arguments, int32_t sh
     *error = "cannot start a shard process";
     return false;
   }
-  children_.push_back(Child{pid, shard, log, -1});
+  children_.push_back(Child{pid, shard, log, progress, -1});
   return true;
 }
 
-bool ShardProcesses::WaitAll(Child* failed) {
+bool ShardProcesses::WaitAll(Child* failed,
+                             const std::function<void(int64_t, int64_t)>& poll) {
   bool ok = true;
   for (;;) {
     bool running = false;
     {
       std::lock_guard lock(mutex_);
+      if (poll) {
+        int64_t records = 0;
+        int64_t count = 0;
+        for (const Child& child : children_) {
+          int64_t r = 0;
+          int64_t c = 0;
+          if (ShardProgress::Read(child.progress, &r, &c)) {
+            records += r;
+            count += c;
+          }
+        }
+        poll(records, count);
+      }
       for (Child& child : children_) {
         if (child.status >= 0) continue;
         int status = 0;

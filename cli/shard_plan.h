@@ -20,7 +20,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -48,6 +50,28 @@ std::string StatementFingerprint(const RunJob& job);
 std::vector<std::string> ShardFiles(const RunJob& job, int32_t shard, int32_t shards,
                                     host::TextCodec* codec, bool* files_given);
 
+// The progress of a shard process, in a file its parent reads: the environment
+// variable kShardProgressVariable names the file; the shard overwrites it
+// with "RECORD COUNT" now and then.
+inline constexpr const char* kShardProgressVariable = "VOCS_SHARD_PROGRESS";
+class ShardProgress {
+ public:
+  // Opens the file the environment names; does nothing without one.
+  ShardProgress();
+  ~ShardProgress();
+  ShardProgress(const ShardProgress&) = delete;
+  ShardProgress& operator=(const ShardProgress&) = delete;
+  // Reports record `record` of `count` (written at most every 50 ms, and
+  // always for the last record).
+  void OnRecord(int64_t record, int64_t count);
+  // What a shard reported in `path`: false when it reported nothing yet.
+  static bool Read(const std::string& path, int64_t* record, int64_t* count);
+
+ private:
+  int fd_ = -1;
+  std::chrono::steady_clock::time_point last_;
+};
+
 // The shard processes of one statement.
 class ShardProcesses {
  public:
@@ -55,16 +79,21 @@ class ShardProcesses {
     pid_t pid = -1;
     int32_t shard = 0;
     std::string log;  // its standard output and error
+    std::string progress;  // where it reports its records (ShardProgress)
     int status = -1;  // exit code once it has ended; -1 while it runs
   };
 
   // Starts `vocs` (this program) with `arguments` for shard `shard`, its
-  // output going to `log`. False with *error set.
+  // output going to `log`, its progress to the file `progress`. False with
+  // *error set.
   bool Start(const std::vector<std::string>& arguments, int32_t shard, const std::string& log,
-             std::string* error);
-  // Waits for every child. When one fails, the others are stopped. True when
-  // all succeeded; else *failed is the first that failed.
-  bool WaitAll(Child* failed);
+             const std::string& progress, std::string* error);
+  // Waits for every child, calling `poll` with the records read and the
+  // records to read by all of them together every few milliseconds. When one
+  // fails, the others are stopped. True when all succeeded; else *failed is
+  // the first that failed.
+  bool WaitAll(Child* failed,
+               const std::function<void(int64_t records, int64_t count)>& poll = nullptr);
   // Stops every child that runs (SIGTERM); any thread.
   void Stop();
 

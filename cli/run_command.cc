@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_common.h"
@@ -86,7 +87,10 @@ Options:
                     it must exist ('vocs import' creates one). Statements that
                     read only files and write files need none.
   --module PATH     the module library (default: libvocs.so beside vocs, or in
-                    the lib directory beside its bin directory)
+                    the lib directory beside its bin directory); a run with
+                    --module counts in this process unless --jobs is given
+                    (shard processes and merges use the command's own copy
+                    of the module's code)
   --file FILE, -f FILE
                     read statements from FILE ("-": standard input); statements
                     are separated by empty lines, lines starting with # are
@@ -101,7 +105,8 @@ Options:
   --jobs N, -j N    count in N processes at once, each over its own range of
                     the records (a query's records by position, FROM files by
                     file), and merge their counts into the one result; the
-                    result is the same byte for byte (default: 1). A
+                    result is the same byte for byte (default: the number
+                    of cores; 1 counts in this process). A
                     co-occurrence statement over files runs as one process.
   --shard K/N --partial FILE
                     count only shard K of N of the statement's records and
@@ -126,13 +131,19 @@ database cannot be opened; 130 interrupted.
 // Pairs above which a co-occurrence estimate is shown even without a terminal.
 constexpr double kLargePairs = 5e7;
 
+// The processes a run counts in by default: one per core.
+int32_t DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int32_t>(std::min(cores, 64u));
+}
+
 struct RunOptions {
   RunSettings settings{"vocs.db", "", host::TextEncoding::kUtf8WhenValid};
   std::string encoding_text = "auto";
   bool db_given = false;
   std::string module;
   bool dry_run = false;
-  int32_t jobs = 1;
+  int32_t jobs = DefaultJobs();
   int32_t shard = 0;  // 0: not a shard run
   int32_t shards = 0;
   std::string partial;  // --partial, absolute
@@ -141,6 +152,7 @@ struct RunOptions {
 
 int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
   std::vector<std::string> files;
+  bool jobs_given = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string value;
     const std::string& arg = args[i];
@@ -170,10 +182,11 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
       options->encoding_text = value;
     } else if ((m = MatchOption(args, &i, "--jobs", &value)) != 0 ||
                (m = MatchOption(args, &i, "-j", &value)) != 0) {
-      int32_t jobs = 0;
-      if (m < 0 || !ParseShard("1/" + value, &jobs, &options->jobs)) {
+      int32_t one = 0;
+      if (m < 0 || !ParseShard("1/" + value, &one, &options->jobs)) {
         return UsageError("run", "--jobs takes a number of processes, 1 or more");
       }
+      jobs_given = true;
     } else if ((m = MatchOption(args, &i, "--shard", &value)) != 0) {
       if (m < 0 || !ParseShard(value, &options->shard, &options->shards)) {
         return UsageError("run", "--shard takes K/N, shard K of N (1 <= K <= N)");
@@ -206,6 +219,9 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
     }
   }
   if (options->statements.empty()) return UsageError("run", "no statement given");
+  // A module named on the command line is the one that counts: in this
+  // process, unless --jobs asks otherwise.
+  if (!options->module.empty() && !jobs_given) options->jobs = 1;
   if (options->shard > 0 && options->partial.empty()) {
     return UsageError("run", "--shard needs --partial FILE, where the shard's counts go");
   }
@@ -248,7 +264,7 @@ int32_t RunShard(const RunJob& job, const std::string& request, const RunOptions
 int32_t RunShardsAndMerge(const RunJob& job, const RewriteNames& names, const RunOptions& options,
                           size_t index, const std::string& run_dir, ShardProcesses* processes,
                           RunProgress* progress, host::EmbeddedHost* host,
-                          host::TextCodec* codec, std::string* detail) {
+                          host::TextCodec* codec, host::HostReport* report, std::string* detail) {
   const std::string shards = std::to_string(options.jobs);
   PartialDelivery delivery;
   for (int32_t k = 1; k <= options.jobs; ++k) {
@@ -283,6 +299,22 @@ int32_t RunShardsAndMerge(const RunJob& job, const RewriteNames& names, const Ru
     }
     return CodeInShardLog(log);
   }
+  // What the shards read, for the notes of the run.
+  int64_t records = 0;
+  for (int32_t k = 1; k <= options.jobs; ++k) {
+    const std::string base = run_dir + "/shard-" + std::to_string(k);
+    int64_t ignored = 0;
+    int64_t replaced = 0;
+    if (ShardProgress::Read(base + ".progress", &ignored, &ignored, &replaced)) {
+      report->replaced_characters += replaced;
+    }
+    PartialHeader header;
+    std::string error;
+    if (ReadPartialHeader(delivery.partials[static_cast<size_t>(k - 1)], &header, &error)) {
+      records += header.records;
+    }
+  }
+  if (!job.plan.reads_files()) report->query_records.push_back(records);
   delivery.output = job.plan.writes_table() ? OutputTarget::kTable : OutputTarget::kFile;
   codec->Utf8ToGb18030(names.output, &delivery.output_name);
   codec->Utf8ToGb18030(names.temp_path, &delivery.temp_dir);
@@ -568,18 +600,26 @@ int RunCommand(const Args& args) {
     const auto start = std::chrono::steady_clock::now();
     std::string detail;
     int32_t code = 0;
+    host::HostReport shard_report;
     if (!options.partial.empty()) {
       code = RunShard(job, request, options, partial_temp, host.get(), &codec, &detail);
     } else if (options.jobs > 1 && CanShard(job)) {
       code = RunShardsAndMerge(job, names, options, i, files.run->path(), &processes, &progress,
-                               host.get(), &codec, &detail);
+                               host.get(), &codec, &shard_report, &detail);
     } else {
       code = module.Execute(StatementRequest(request));
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     progress.Stop();
-    const host::HostReport report = host->TakeReport();
+    host::HostReport report = host->TakeReport();
+    if (options.partial.empty() && code == 0) {
+      // A sharded run's readers were its shards.
+      report.replaced_characters += shard_report.replaced_characters;
+      for (int64_t records : shard_report.query_records) report.query_records.push_back(records);
+    } else if (code == 0) {
+      shard_progress.Finish(report.replaced_characters);
+    }
 
     if (code != 0 && guard.interrupted()) {
       guard.Finish();

@@ -97,30 +97,46 @@ ShardProgress::~ShardProgress() {
 
 void ShardProgress::OnRecord(int64_t record, int64_t count) {
   if (fd_ < 0) return;
+  record_ = record;
+  count_ = count;
   const auto now = std::chrono::steady_clock::now();
   if (record != count && now - last_ < std::chrono::milliseconds(50)) return;
   last_ = now;
+  Write();
+}
+
+void ShardProgress::Finish(int64_t replaced_characters) {
+  if (fd_ < 0) return;
+  replaced_ = replaced_characters;
+  Write();
+}
+
+void ShardProgress::Write() {
   // One fixed-width line written in place, so a reader never sees two.
-  char line[48];
-  const int n = std::snprintf(line, sizeof line, "%20lld %20lld\n", static_cast<long long>(record),
-                              static_cast<long long>(count));
+  char line[72];
+  const int n = std::snprintf(line, sizeof line, "%20lld %20lld %20lld\n",
+                              static_cast<long long>(record_), static_cast<long long>(count_),
+                              static_cast<long long>(replaced_));
   if (n > 0 && ::pwrite(fd_, line, static_cast<size_t>(n), 0) < 0) {
     ::close(fd_);
     fd_ = -1;
   }
 }
 
-bool ShardProgress::Read(const std::string& path, int64_t* record, int64_t* count) {
+bool ShardProgress::Read(const std::string& path, int64_t* record, int64_t* count,
+                         int64_t* replaced) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  char line[48] = {};
+  char line[72] = {};
   const ssize_t n = ::pread(fd, line, sizeof line - 1, 0);
   ::close(fd);
   long long r = 0;
   long long c = 0;
-  if (n <= 0 || std::sscanf(line, "%lld %lld", &r, &c) != 2) return false;
+  long long x = 0;
+  if (n <= 0 || std::sscanf(line, "%lld %lld %lld", &r, &c, &x) != 3) return false;
   *record = r;
   *count = c;
+  if (replaced != nullptr) *replaced = x;
   return true;
 }
 

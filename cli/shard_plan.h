@@ -52,7 +52,8 @@ std::vector<std::string> ShardFiles(const RunJob& job, int32_t shard, int32_t sh
 
 // The progress of a shard process, in a file its parent reads: the environment
 // variable kShardProgressVariable names the file; the shard overwrites it
-// with "RECORD COUNT" now and then.
+// with "RECORD COUNT REPLACED" now and then (REPLACED: the characters of
+// its input that could not be read, known at its end).
 inline constexpr const char* kShardProgressVariable = "VOCS_SHARD_PROGRESS";
 class ShardProgress {
  public:
@@ -64,10 +65,18 @@ class ShardProgress {
   // Reports record `record` of `count` (written at most every 50 ms, and
   // always for the last record).
   void OnRecord(int64_t record, int64_t count);
+  // Reports the end of the shard's run.
+  void Finish(int64_t replaced_characters);
   // What a shard reported in `path`: false when it reported nothing yet.
-  static bool Read(const std::string& path, int64_t* record, int64_t* count);
+  static bool Read(const std::string& path, int64_t* record, int64_t* count,
+                   int64_t* replaced = nullptr);
 
  private:
+  void Write();
+
+  int64_t record_ = 0;
+  int64_t count_ = 0;
+  int64_t replaced_ = 0;
   int fd_ = -1;
   std::chrono::steady_clock::time_point last_;
 };

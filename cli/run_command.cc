@@ -560,7 +560,10 @@ int RunCommand(const Args& args) {
       return Fail(kExitFailed, statement_name + error);
     }
     PairEstimate estimate;
-    if (job.plan.is_cooccurrence() && EstimateJob(job, db_path, &estimate)) {
+    // A shard's estimate would be of the whole statement: its run that
+    // started it has shown that one.
+    if (job.plan.is_cooccurrence() && options.partial.empty() &&
+        EstimateJob(job, db_path, &estimate)) {
       ShowEstimate(estimate, job.plan.writes_table(),
                    job.temp_path.empty() ? job.parent : job.temp_path, options.dry_run);
     }

@@ -29,27 +29,33 @@ declare -A statements=(
   [cooccurrence]="STAT ASSOCIATEDFREQ AT section(NORMAL), body(NORMAL) TO FILE=%s WHERE SELECT section, body FROM man"
 )
 
-now() { date +%s.%N; }
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# Runs a command; appends its wall time to $1 and its CPU time (user + system,
+# its child processes included) to $1.cpu.
+timed() {
+  local out="$1"; shift
+  /usr/bin/time -f "%e %U %S" -o time.tmp "$@" >/dev/null 2>>time.log
+  awk '{print $1}' time.tmp >> "$out"
+  awk '{print $2 + $3}' time.tmp >> "$out.cpu"
+}
 
 for engine in frequency cooccurrence; do
   pattern="${statements[$engine]}"
-  : > "times-$engine-1"; : > "times-$engine-2"; : > "times-$engine-dask"
+  rm -f times-$engine-*
   for round in $(seq "$rounds"); do
-    t0=$(now); "$vocs" run --db man.db --jobs 1 "$(printf "$pattern" "$work/one.txt")" >/dev/null; t1=$(now)
-    echo "$t1 - $t0" | bc >> "times-$engine-1"
-    t0=$(now); "$vocs" run --db man.db --jobs 2 "$(printf "$pattern" "$work/two.txt")" >/dev/null; t1=$(now)
-    echo "$t1 - $t0" | bc >> "times-$engine-2"
+    timed "times-$engine-1" "$vocs" run --db man.db --jobs 1 "$(printf "$pattern" "$work/one.txt")"
+    timed "times-$engine-2" "$vocs" run --db man.db --jobs 2 "$(printf "$pattern" "$work/two.txt")"
     cmp one.txt two.txt
-    t0=$(now)
-    "$python" "$here/../../scale/dask/vocs_dask.py" --local 2 --vocs "$vocs" --db man.db --shards 2 \
-      --transfer bytes --to "FILE=$work/dask.txt" "$(printf "$pattern" "$work/x.txt")" >/dev/null 2>dask.log
-    t1=$(now)
-    echo "$t1 - $t0" | bc >> "times-$engine-dask"
+    timed "times-$engine-dask" "$python" "$here/../../scale/dask/vocs_dask.py" --local 2 \
+      --vocs "$vocs" --db man.db --shards 2 --transfer bytes --to "FILE=$work/dask.txt" \
+      "$(printf "$pattern" "$work/x.txt")"
     cmp one.txt dask.txt
   done
   one=$(median < "times-$engine-1"); two=$(median < "times-$engine-2"); dask=$(median < "times-$engine-dask")
-  printf '%s: rows %s; --jobs 1 %.2f s, --jobs 2 %.2f s (%.2fx), dask 2 workers %.2f s (%.2fx); identical\n' \
+  printf '%s: rows %s; wall: --jobs 1 %.2f s, --jobs 2 %.2f s (%.2fx), dask 2 workers %.2f s (%.2fx); ' \
     "$engine" "$(($(wc -l < one.txt) - 1))" "$one" "$two" "$(echo "$one / $two" | bc -l)" \
     "$dask" "$(echo "$one / $dask" | bc -l)"
+  printf 'cpu: %.2f s, %.2f s, %.2f s; identical; load %s\n' "$(median < "times-$engine-1.cpu")" \
+    "$(median < "times-$engine-2.cpu")" "$(median < "times-$engine-dask.cpu")" \
+    "$(cut -d' ' -f1 /proc/loadavg)"
 done

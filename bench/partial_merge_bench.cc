@@ -32,6 +32,7 @@
 #include "freq/frequency_task.h"
 #include "freq/term_line.h"
 #include "job/stat_job.h"
+#include "sorted_run/partial_file.h"
 #include "sorted_run/run_merger.h"
 #include "support/corpus.h"
 #include "support/memory_host.h"
@@ -153,6 +154,20 @@ int main(int argc, char** argv) {
   std::printf("one run: %zu spill files, %.1f MiB; %d shards: %zu partials, %.1f MiB\n",
               spills.size(), static_cast<double>(spill_bytes) / (1 << 20), shards,
               partials.size(), static_cast<double>(partial_bytes) / (1 << 20));
+
+  // What reading and checking the partials alone costs.
+  const Timing check = Measure([&] {
+    for (const std::string& partial : partials) {
+      vocs::PartialHeader header;
+      std::string error;
+      if (!vocs::ReadPartialFile(
+              partial, &header, [](std::string_view, int64_t) { return true; }, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::exit(1);
+      }
+    }
+  });
+  std::printf("reading and checking the partials: %.2f s (cpu %.2f)\n", check.wall, check.cpu);
 
   std::vector<double> spill_wall, spill_cpu, partial_wall, partial_cpu;
   std::string spill_result, partial_result;

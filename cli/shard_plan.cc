@@ -13,7 +13,6 @@
 #include <set>
 #include <thread>
 
-#include "sorted_run/partial_file.h"
 
 extern char** environ;
 
@@ -55,7 +54,12 @@ std::string StatementFingerprint(const RunJob& job) {
     text += '\x1f' + field.name + '\x1e' + std::to_string(field.mode) + '\x1e' + field.delimiters;
   }
   for (const std::string& file : job.files) text += '\x1f' + file;
-  const uint64_t hash = Fnv1a64(text);
+  // 64-bit FNV-1a.
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char ch : text) {
+    hash ^= static_cast<unsigned char>(ch);
+    hash *= 0x100000001b3ull;
+  }
   char hex[17];
   for (int i = 15, shift = 0; i >= 0; --i, shift += 4) {
     hex[i] = "0123456789abcdef"[(hash >> shift) & 15];

@@ -1,6 +1,8 @@
 #include "sorted_run/partial_file.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <charconv>
 #include <memory>
 #include <set>
@@ -53,7 +55,7 @@ class HashingWriter {
   explicit HashingWriter(std::unique_ptr<WritableFile> file) : file_(std::move(file)) {}
   bool ok() const { return file_ != nullptr && ok_; }
   void Write(std::string_view bytes) {
-    hash_ = Fnv1a64(bytes, hash_);
+    hash_.Update(bytes);
     buffer_.append(bytes);
     if (buffer_.size() >= kChunk) Flush();
   }
@@ -65,7 +67,7 @@ class HashingWriter {
     if (!file_->Close()) ok_ = false;
     return ok_;
   }
-  uint64_t hash() const { return hash_; }
+  uint64_t hash() const { return hash_.Final(); }
 
  private:
   void Flush() {
@@ -74,7 +76,7 @@ class HashingWriter {
   }
   std::unique_ptr<WritableFile> file_;
   std::string buffer_;
-  uint64_t hash_ = kFnvOffsetBasis;
+  PartialChecksum hash_;
   bool ok_ = true;
 };
 
@@ -137,7 +139,7 @@ std::vector<std::string_view> Words(std::string_view line) {
 
 struct HeaderReader {
   ChunkReader* reader;
-  uint64_t* hash;
+  PartialChecksum* hash;
   std::string* problem;
 
   // The next header line, which must begin with `key` and have `count`
@@ -148,7 +150,7 @@ struct HeaderReader {
       *problem = "the file ends before its \"" + std::string(key) + "\" line (truncated?)";
       return false;
     }
-    *hash = Fnv1a64(line, *hash);
+    hash->Update(line);
     line.remove_suffix(1);
     *words = Words(line);
     if (words->front() != key || words->size() != count + 1) {
@@ -168,7 +170,7 @@ bool ReadHeader(HeaderReader* in, PartialHeader* header) {
     problem = "not a vocs partial result (no \"vocs partial\" line at its start)";
     return false;
   }
-  *in->hash = Fnv1a64(first, *in->hash);
+  in->hash->Update(first);
   int version = 0;
   if (!ParseNumber(first.substr(13, first.size() - 14), &version)) {
     problem = "not a vocs partial result (a malformed first line)";
@@ -266,13 +268,13 @@ bool ReadTerms(HeaderReader* in, const PartialHeader& header,
 
 // Reads the body and the trailer: every remaining byte is hashed except the
 // last line, which must be the trailer.
-bool ReadBody(ChunkReader* reader, uint64_t hash, std::string* problem) {
+bool ReadBody(ChunkReader* reader, PartialChecksum* hash, std::string* problem) {
   std::string tail;  // the last bytes, not hashed yet
   int64_t bytes = 0;
   int64_t lines = 0;
   std::string_view piece;
   auto consume = [&](std::string_view hashed) {
-    hash = Fnv1a64(hashed, hash);
+    hash->Update(hashed);
     bytes += static_cast<int64_t>(hashed.size());
     lines += std::count(hashed.begin(), hashed.end(), '\n');
   };
@@ -314,7 +316,7 @@ bool ReadBody(ChunkReader* reader, uint64_t hash, std::string* problem) {
                std::to_string(want_bytes) + " (truncated or extended)";
     return false;
   }
-  if (w[3] != HexOf(hash)) {
+  if (w[3] != HexOf(hash->Final())) {
     *problem = "its checksum does not match its content (damaged, reordered or edited)";
     return false;
   }
@@ -323,12 +325,58 @@ bool ReadBody(ChunkReader* reader, uint64_t hash, std::string* problem) {
 
 }  // namespace
 
-uint64_t Fnv1a64(std::string_view bytes, uint64_t hash) {
-  for (const char c : bytes) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 0x100000001b3ull;
+namespace {
+
+constexpr uint64_t kChecksumFactor = 0x9E3779B97F4A7C15ull;
+
+uint64_t Fold(uint64_t h, uint64_t word) { return std::rotl((h ^ word) * kChecksumFactor, 29); }
+
+uint64_t LoadWord(const unsigned char* p) {
+  uint64_t word = 0;
+  for (int i = 7; i >= 0; --i) word = (word << 8) | p[i];
+  return word;
+}
+
+}  // namespace
+
+void PartialChecksum::Update(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t n = bytes.size();
+  length_ += n;
+  while (pending_size_ > 0 && n > 0) {
+    pending_[pending_size_++] = *p++;
+    --n;
+    if (pending_size_ == 8) {
+      h_ = Fold(h_, LoadWord(pending_));
+      pending_size_ = 0;
+    }
   }
-  return hash;
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if constexpr (std::endian::native == std::endian::big) word = LoadWord(p);
+    h_ = Fold(h_, word);
+  }
+  for (; n > 0; --n) pending_[pending_size_++] = *p++;
+}
+
+uint64_t PartialChecksum::Final() const {
+  unsigned char last[8] = {};
+  std::memcpy(last, pending_, pending_size_);
+  uint64_t h = Fold(h_, LoadWord(last) ^ (static_cast<uint64_t>(pending_size_) << 56));
+  h ^= length_;
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+uint64_t PartialChecksumOf(std::string_view bytes) {
+  PartialChecksum checksum;
+  checksum.Update(bytes);
+  return checksum.Final();
 }
 
 bool WritePartialFile(const std::string& path, PartialHeader header,
@@ -407,37 +455,39 @@ bool WritePartialFile(const std::string& path, PartialHeader header,
   return true;
 }
 
-bool ReadPartialFile(const std::string& path, PartialHeader* header,
-                     const std::function<bool(std::string_view term, int64_t count)>& on_term,
-                     std::string* error) {
+namespace {
+
+// Reads the header of the partial at `path` and, when `on_term` is given, the
+// rest of it with every check.
+bool ReadPartial(const std::string& path, PartialHeader* header,
+                 const std::function<bool(std::string_view, int64_t)>* on_term,
+                 std::string* error) {
   std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(path);
   if (file == nullptr) {
     *error = path + ": cannot be opened";
     return false;
   }
   ChunkReader reader(std::move(file));
-  uint64_t hash = kFnvOffsetBasis;
+  PartialChecksum hash;
   std::string problem;
   HeaderReader in{&reader, &hash, &problem};
-  const bool ok = ReadHeader(&in, header) && ReadTerms(&in, *header, on_term) &&
-                  ReadBody(&reader, hash, &problem);
+  const bool ok = ReadHeader(&in, header) &&
+                  (on_term == nullptr ||
+                   (ReadTerms(&in, *header, *on_term) && ReadBody(&reader, &hash, &problem)));
   if (!ok) *error = path + ": " + (reader.error() ? "it cannot be read" : problem);
   return ok;
 }
 
+}  // namespace
+
+bool ReadPartialFile(const std::string& path, PartialHeader* header,
+                     const std::function<bool(std::string_view term, int64_t count)>& on_term,
+                     std::string* error) {
+  return ReadPartial(path, header, &on_term, error);
+}
+
 bool ReadPartialHeader(const std::string& path, PartialHeader* header, std::string* error) {
-  std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(path);
-  if (file == nullptr) {
-    *error = path + ": cannot be opened";
-    return false;
-  }
-  ChunkReader reader(std::move(file));
-  uint64_t hash = kFnvOffsetBasis;
-  std::string problem;
-  HeaderReader in{&reader, &hash, &problem};
-  if (ReadHeader(&in, header)) return true;
-  *error = path + ": " + (reader.error() ? "it cannot be read" : problem);
-  return false;
+  return ReadPartial(path, header, nullptr, error);
 }
 
 bool CheckPartialSet(const std::vector<std::string>& paths,

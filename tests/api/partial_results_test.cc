@@ -367,10 +367,33 @@ TEST_F(PartialFileTest, TermCountsThatDoNotAddUpAreRefused) {
   const size_t hash_at = bytes.rfind(' ') + 1;
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx",
-                static_cast<unsigned long long>(Fnv1a64(bytes.substr(0, end_line))));
+                static_cast<unsigned long long>(PartialChecksumOf(bytes.substr(0, end_line))));
   bytes.replace(hash_at, 16, hex);
   Write(paths[0], bytes);
   ExpectRefused(paths, "add up to");
+}
+
+TEST(PartialChecksumTest, PiecesOfAnySizeGiveTheChecksumOfTheWhole) {
+  std::string bytes;
+  for (int i = 0; i < 300; ++i) bytes += static_cast<char>(i * 37 + 11);
+  const uint64_t whole = PartialChecksumOf(bytes);
+  for (const size_t piece : {1, 3, 7, 8, 9, 64, 299}) {
+    PartialChecksum checksum;
+    for (size_t at = 0; at < bytes.size(); at += piece) checksum.Update(bytes.substr(at, piece));
+    EXPECT_EQ(checksum.Final(), whole) << piece;
+  }
+  // Order, length and every byte count.
+  std::string swapped = bytes;
+  std::swap_ranges(swapped.begin(), swapped.begin() + 8, swapped.begin() + 8);
+  EXPECT_NE(PartialChecksumOf(swapped), whole);
+  EXPECT_NE(PartialChecksumOf(bytes + std::string(1, '\0')), whole);
+  EXPECT_NE(PartialChecksumOf(bytes.substr(0, 299)), whole);
+  EXPECT_NE(PartialChecksumOf(""), PartialChecksumOf(std::string(1, '\0')));
+  for (size_t i = 0; i < bytes.size(); i += 13) {
+    std::string flipped = bytes;
+    flipped[i] ^= 0x10;
+    EXPECT_NE(PartialChecksumOf(flipped), whole) << i;
+  }
 }
 
 }  // namespace

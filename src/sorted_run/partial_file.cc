@@ -279,6 +279,13 @@ bool ReadBody(ChunkReader* reader, PartialChecksum* hash, std::string* problem) 
     lines += std::count(hashed.begin(), hashed.end(), '\n');
   };
   while (reader->ReadRest(&piece)) {
+    if (piece.size() >= kMaxTrailer) {
+      // The held bytes and all of this piece but its end: no copy.
+      consume(tail);
+      consume(piece.substr(0, piece.size() - kMaxTrailer));
+      tail.assign(piece.substr(piece.size() - kMaxTrailer));
+      continue;
+    }
     tail.append(piece);
     if (tail.size() > kMaxTrailer) {
       const size_t keep_from = tail.size() - kMaxTrailer;

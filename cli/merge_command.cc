@@ -85,14 +85,15 @@ int ParseMergeArgs(const Args& args, MergeOptions* options, bool* help) {
     }
   }
   if (options->partials.empty()) return UsageError("merge", "no partial result given");
-  if (i + 2 != args.size()) return UsageError("merge", "expected TO FILE=name or TO TABLE=name at the end");
+  constexpr const char* kTarget = "expected TO FILE=name or TO TABLE=name at the end";
+  if (i + 2 != args.size()) return UsageError("merge", kTarget);
   const std::string& target = args[i + 1];
   const size_t equals = target.find('=');
   const std::string kind = target.substr(0, equals);
   const std::string name = equals == std::string::npos ? "" : target.substr(equals + 1);
   options->to_table = kind == "TABLE" || kind == "table";
   if ((!options->to_table && kind != "FILE" && kind != "file") || name.empty()) {
-    return UsageError("merge", "expected TO FILE=name or TO TABLE=name at the end");
+    return UsageError("merge", kTarget);
   }
   if (options->to_table && !host::IsValidName(name)) {
     return UsageError("merge", "the table name " + name + " cannot be used");

@@ -73,6 +73,8 @@ RunSource RunSource::File(std::string path, int32_t mode, std::string mode_text)
   return source;
 }
 
+int32_t RunStatistics(const StatisticsRun& run) { return RunStatistics(run, nullptr); }
+
 int32_t RunStatistics(const StatisticsRun& run, std::string* partial_error) {
   // Declared in the reverse of the destruction order: writer, job, task.
   std::unique_ptr<SpillingTask> task = MakeTask(run.statistic);

@@ -91,9 +91,11 @@ struct StatisticsRun {
 
 // Runs the described computation. 0 on success, else the job's error code.
 // A run that fails never returns 0: should the job report failure without a
-// code, VOCS_E_SOURCE_UNREADABLE is returned. *partial_error, when given,
-// receives why a partial result could not be written.
-int32_t RunStatistics(const StatisticsRun& run, std::string* partial_error = nullptr);
+// code, VOCS_E_SOURCE_UNREADABLE is returned.
+int32_t RunStatistics(const StatisticsRun& run);
+// The same; *partial_error receives why a partial result could not be
+// written.
+int32_t RunStatistics(const StatisticsRun& run, std::string* partial_error);
 
 // The delivery of partial results: the shards of one run merged and
 // delivered through the engine's own delivery and the writer of `output`.

@@ -86,8 +86,8 @@ class CooccurrenceTask : public SpillingTask {
   int ProcessRecord(int32_t index, StatSource* first, StatSource* second) override;
   // Slot 5. With a partial output (SetPartialOutput), writes the partial
   // with the term counts instead; they are gathered only with a writer, so
-  // the creator gives the task one. Without a writer: 0, nothing delivered, temporary files kept.
-  // Otherwise open(outputName), one writeRecord per result line whose count
+  // the creator gives the task one. Without a writer: 0, nothing delivered,
+  // temporary files kept. Otherwise open(outputName), one writeRecord per result line whose count
   // is at least minFrequency, finish, and removal of the temporary files.
   // The writer's non-zero open or finish result is returned as it is;
   // VOCS_E_RESULT_FILE_OPEN when the result file cannot be opened or read.
@@ -100,7 +100,7 @@ class CooccurrenceTask : public SpillingTask {
   // applied. The partials are read, never changed. 0,
   // VOCS_E_RESULT_FILE_OPEN for a partial refused (partial_error() says
   // why), VOCS_E_NO_RESULT_FILE when the merge fails, else what
-  // DeliverResults returns. Term counts are gathered only with a writer.
+  // DeliverResults returns.
   int DeliverPartials(const std::vector<std::string>& paths);
   // Slot 7. The term rule: at least 4 bytes, first byte 0x41 or above. Also
   // applied in mode 0.

@@ -210,7 +210,9 @@ bool ReadHeader(HeaderReader* in, PartialHeader* header) {
     return false;
   }
   const std::pair<const char*, int64_t*> counts[] = {
-      {"records", &header->records}, {"term-total", &header->term_total}, {"terms", &header->terms}};
+      {"records", &header->records},
+      {"term-total", &header->term_total},
+      {"terms", &header->terms}};
   for (const auto& [key, value] : counts) {
     if (!in->Next(key, 1, &w)) return false;
     if (!ParseNumber(w[1], value)) {

@@ -3,6 +3,9 @@
 // happens when a shard or a partial is wrong.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -181,6 +184,57 @@ TEST_F(ShardedRunTest, AFailingShardFailsTheRunAndKeepsTheOldResult) {
   for (const auto& entry : std::filesystem::directory_iterator(home_.work())) {
     EXPECT_EQ(entry.path().filename().string().rfind(".vocs-run", 0), std::string::npos)
         << entry.path();
+  }
+}
+
+// Processes whose command line holds `text` (the shards of a run).
+int ProcessesWith(const std::string& text) {
+  int found = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::string cmdline = ReadWholeFile(entry.path().string() + "/cmdline");
+    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+    found += cmdline.find(text) != std::string::npos;
+  }
+  return found;
+}
+
+TEST_F(ShardedRunTest, AnInterruptStopsEveryShardAndLeavesNothing) {
+  // Enough records that the shards count for a while.
+  std::string tsv = "title\tbody\n";
+  for (int i = 0; i < 150000; ++i) {
+    tsv += "t" + std::to_string(i) + "\t明月 春风 alpha" + std::to_string(i % 997) + " 故乡\n";
+  }
+  home_.dir().Write("big.tsv", tsv);
+  ASSERT_EQ(
+      home_.Vocs({"import", "--db", home_.db(), "--table", "big", home_.dir().Sub("big.tsv")})
+          .exit_code,
+      0);
+  const std::string statement =
+      "STAT WORDFREQ AT body(NORMAL) TO FILE=big.txt WHERE SELECT body FROM big";
+  for (const int signal : {SIGINT, SIGTERM}) {
+    testing::Started run(home_.vocs(), {"run", "--db", home_.db(), "--jobs", "3", statement},
+                         home_.work());
+    // Once every shard has begun to read records.
+    ASSERT_TRUE(testing::WaitUntil([&] {
+      int reading = 0;
+      for (const auto& entry : std::filesystem::directory_iterator(home_.work())) {
+        if (entry.path().filename().string().rfind(".vocs-run", 0) != 0) continue;
+        for (const std::string k : {"1", "2", "3"}) {
+          reading += !ReadWholeFile(entry.path().string() + "/shard-" + k + ".progress").empty();
+        }
+      }
+      return reading == 3 || !run.Running();
+    })) << "the shards never began";
+    ASSERT_TRUE(run.Running()) << "the run ended before the signal";
+    run.Signal(signal);
+    const auto result = run.Wait();
+    EXPECT_EQ(result.exit_code, 130) << result.err;
+    EXPECT_NE(result.err.find("interrupted"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(home_.work() + "/big.txt"));
+    for (const auto& entry : std::filesystem::directory_iterator(home_.work())) {
+      EXPECT_NE(entry.path().filename().string().rfind(".", 0), 0u) << entry.path();
+    }
+    EXPECT_EQ(ProcessesWith(home_.work() + "/.vocs-run"), 0) << "a shard outlived its run";
   }
 }
 

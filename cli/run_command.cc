@@ -106,8 +106,8 @@ Options:
                     the records (a query's records by position, FROM files by
                     file), and merge their counts into the one result; the
                     result is the same byte for byte (default: the number
-                    of cores; 1 counts in this process). A
-                    co-occurrence statement over files runs as one process.
+                    of cores; 1 counts in this process). A co-occurrence
+                    statement over files runs as one process.
   --shard K/N --partial FILE
                     count only shard K of N of the statement's records and
                     write the counts, undelivered, to the partial result FILE;

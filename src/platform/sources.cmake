@@ -5,4 +5,5 @@ list(APPEND VOCS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/line_reader.cc
   ${CMAKE_CURRENT_LIST_DIR}/mbcs.cc
   ${CMAKE_CURRENT_LIST_DIR}/path_codec.cc
-  ${CMAKE_CURRENT_LIST_DIR}/paths.cc)
+  ${CMAKE_CURRENT_LIST_DIR}/paths.cc
+  ${CMAKE_CURRENT_LIST_DIR}/table_memory.cc)

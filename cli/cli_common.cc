@@ -95,7 +95,9 @@ files.
 
 Commands:
   import   load text files, TSV, JSON Lines or fortune files into a table
-  run      run STAT WORDFREQ / STAT ASSOCIATEDFREQ statements
+  run      run STAT WORDFREQ / STAT ASSOCIATEDFREQ statements (--jobs N: in N
+           processes; --shard K/N --partial FILE: one shard's counts)
+  merge    deliver the partial results of a statement's shards as its result
   show     print a result file or table, most frequent first, or its pairs
            ranked by an association measure
   report   write a page of charts and tables about results (HTML, offline)
@@ -114,6 +116,24 @@ explains the result columns.
 Exit codes: 0 success; 1 a statement or an input failed; 2 bad command
 line; 3 the module or the database cannot be opened; 130 interrupted.
 )";
+}
+
+int64_t CountFileRows(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return -1;
+  int64_t lines = 0;
+  char buffer[65536];
+  size_t n = 0;
+  bool last_newline = true;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    for (size_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
+    last_newline = buffer[n - 1] == '\n';
+  }
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return -1;
+  if (!last_newline) ++lines;
+  return lines > 0 ? lines - 1 : 0;
 }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }

@@ -49,6 +49,10 @@ bool ParseEncoding(std::string_view text, host::TextEncoding* out);
 
 bool StderrIsTerminal();
 
+// Number of result rows in a result file: its lines less the header; -1 when
+// the file cannot be read.
+int64_t CountFileRows(const std::string& path);
+
 // One line of progress on standard error, redrawn at most ten times a
 // second, only when standard error is a terminal.
 class ProgressLine {

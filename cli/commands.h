@@ -11,6 +11,7 @@ int RunCommand(const Args& args);
 int ImportCommand(const Args& args);
 int ShowCommand(const Args& args);
 int ReportCommand(const Args& args);
+int MergeCommand(const Args& args);
 
 // The overview printed by "vocs --help", and the version.
 const char* MainHelp();

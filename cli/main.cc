@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   if (args[0] == "import") return ImportCommand(rest);
   if (args[0] == "show") return ShowCommand(rest);
   if (args[0] == "report") return ReportCommand(rest);
+  if (args[0] == "merge") return MergeCommand(rest);
   std::cerr << "vocs: unknown command " << args[0] << "\nTry 'vocs --help'.\n";
   return kExitUsage;
 }

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_common.h"
@@ -18,9 +19,12 @@
 #include "cli/run_directory.h"
 #include "cli/run_job.h"
 #include "cli/run_progress.h"
+#include "cli/shard_plan.h"
 #include "cli/statement_plan.h"
 #include "cli/statement_text.h"
 #include "host/database.h"
+#include "api/shard_runs.h"
+#include "api/statistics_runs.h"
 #include "host/embedded_host.h"
 #include "vocs/errors.h"
 
@@ -83,7 +87,10 @@ Options:
                     it must exist ('vocs import' creates one). Statements that
                     read only files and write files need none.
   --module PATH     the module library (default: libvocs.so beside vocs, or in
-                    the lib directory beside its bin directory)
+                    the lib directory beside its bin directory); a run with
+                    --module counts in this process unless --jobs is given
+                    (shard processes and merges use the command's own copy
+                    of the module's code)
   --file FILE, -f FILE
                     read statements from FILE ("-": standard input); statements
                     are separated by empty lines, lines starting with # are
@@ -95,6 +102,17 @@ Options:
   --work-dir DIR    where the module's work and load files go (default: a
                     hidden directory beside the database for tables, beside
                     the result file for files); removed when the run ends
+  --jobs N, -j N    count in N processes at once, each over its own range of
+                    the records (a query's records by position, FROM files by
+                    file), and merge their counts into the one result; the
+                    result is the same byte for byte (default: the number
+                    of cores; 1 counts in this process). A co-occurrence
+                    statement over files runs as one process.
+  --shard K/N --partial FILE
+                    count only shard K of N of the statement's records and
+                    write the counts, undelivered, to the partial result FILE;
+                    'vocs merge' delivers the N partials as one result (one
+                    statement only)
   --dry-run         check the statements and their inputs, and estimate the
                     pairs of co-occurrence statements, without running them
   --help            this text
@@ -113,36 +131,28 @@ database cannot be opened; 130 interrupted.
 // Pairs above which a co-occurrence estimate is shown even without a terminal.
 constexpr double kLargePairs = 5e7;
 
-// Number of result rows in a result file: its lines less the header; -1 when
-// the file cannot be read.
-int64_t CountFileRows(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return -1;
-  int64_t lines = 0;
-  char buffer[65536];
-  size_t n = 0;
-  bool last_newline = true;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    for (size_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
-    last_newline = buffer[n - 1] == '\n';
-  }
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) return -1;
-  if (!last_newline) ++lines;
-  return lines > 0 ? lines - 1 : 0;
+// The processes a run counts in by default: one per core.
+int32_t DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int32_t>(std::min(cores, 64u));
 }
 
 struct RunOptions {
   RunSettings settings{"vocs.db", "", host::TextEncoding::kUtf8WhenValid};
+  std::string encoding_text = "auto";
   bool db_given = false;
   std::string module;
   bool dry_run = false;
+  int32_t jobs = DefaultJobs();
+  int32_t shard = 0;  // 0: not a shard run
+  int32_t shards = 0;
+  std::string partial;  // --partial, absolute
   std::vector<std::string> statements;
 };
 
 int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
   std::vector<std::string> files;
+  bool jobs_given = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string value;
     const std::string& arg = args[i];
@@ -169,6 +179,21 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
       if (m < 0 || !ParseEncoding(value, &options->settings.encoding)) {
         return UsageError("run", "--encoding takes auto, utf8 or gbk");
       }
+      options->encoding_text = value;
+    } else if ((m = MatchOption(args, &i, "--jobs", &value)) != 0 ||
+               (m = MatchOption(args, &i, "-j", &value)) != 0) {
+      int32_t one = 0;
+      if (m < 0 || !ParseShard("1/" + value, &one, &options->jobs)) {
+        return UsageError("run", "--jobs takes a number of processes, 1 or more");
+      }
+      jobs_given = true;
+    } else if ((m = MatchOption(args, &i, "--shard", &value)) != 0) {
+      if (m < 0 || !ParseShard(value, &options->shard, &options->shards)) {
+        return UsageError("run", "--shard takes K/N, shard K of N (1 <= K <= N)");
+      }
+    } else if ((m = MatchOption(args, &i, "--partial", &value)) != 0) {
+      if (m < 0 || value.empty()) return UsageError("run", "--partial needs a file");
+      options->partial = AbsolutePath(value);
     } else if (arg == "--dry-run") {
       options->dry_run = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg.rfind("--", 0) == 0 && arg != "--") {
@@ -194,7 +219,107 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
     }
   }
   if (options->statements.empty()) return UsageError("run", "no statement given");
+  // A module named on the command line is the one that counts: in this
+  // process, unless --jobs asks otherwise.
+  if (!options->module.empty() && !jobs_given) options->jobs = 1;
+  if (options->shard > 0 && options->partial.empty()) {
+    return UsageError("run", "--shard needs --partial FILE, where the shard's counts go");
+  }
+  if (!options->partial.empty()) {
+    if (options->statements.size() != 1) {
+      return UsageError("run", "--partial takes the counts of one statement");
+    }
+    if (options->shard == 0) options->shard = options->shards = 1;
+    options->jobs = 1;
+  }
   return kExitOk;
+}
+
+// The code a failed shard process reported ("failed with CODE"), or
+// VOCS_E_NO_RESULT_FILE when its output does not say.
+int32_t CodeInShardLog(const std::string& log) {
+  const size_t at = log.find("failed with ");
+  if (at == std::string::npos) return VOCS_E_NO_RESULT_FILE;
+  const int32_t code = std::atoi(log.c_str() + at + 12);
+  return code < 0 ? code : VOCS_E_NO_RESULT_FILE;
+}
+
+// Counts shard options.shard of the statement of `job` into a partial at
+// `partial` (absolute, UTF-8).
+int32_t RunShard(const RunJob& job, const std::string& request, const RunOptions& options,
+                 const std::string& partial, host::EmbeddedHost* host, host::TextCodec* codec,
+                 std::string* detail) {
+  ShardRun shard;
+  shard.shard = options.shard;
+  shard.shards = options.shards;
+  shard.run = StatementFingerprint(job);
+  shard.files = ShardFiles(job, options.shard, options.shards, codec, &shard.files_given);
+  codec->Utf8ToGb18030(partial, &shard.partial_path);
+  if (!job.plan.reads_files()) host->set_record_shard(options.shard, options.shards);
+  return RunStatementShard(request.c_str(), host, shard, detail);
+}
+
+// Runs the statement `index` of `job` as options.jobs shard processes whose
+// partials go into `run_dir`, then merges and delivers them to `names`.
+int32_t RunShardsAndMerge(const RunJob& job, const RewriteNames& names, const RunOptions& options,
+                          size_t index, const std::string& run_dir, ShardProcesses* processes,
+                          RunProgress* progress, host::EmbeddedHost* host,
+                          host::TextCodec* codec, host::HostReport* report, std::string* detail) {
+  const std::string shards = std::to_string(options.jobs);
+  PartialDelivery delivery;
+  for (int32_t k = 1; k <= options.jobs; ++k) {
+    const std::string base = run_dir + "/shard-" + std::to_string(k);
+    std::vector<std::string> arguments = {"run", "--encoding", options.encoding_text, "--work-dir",
+                                          run_dir, "--shard", std::to_string(k) + "/" + shards,
+                                          "--partial", base + ".part"};
+    if (options.db_given) arguments.insert(arguments.begin() + 1, {"--db", options.settings.db});
+    arguments.push_back(options.statements[index]);
+    if (!processes->Start(arguments, k, base + ".log", base + ".progress", detail)) {
+      processes->Stop();
+      ShardProcesses::Child ignored;
+      processes->WaitAll(&ignored);
+      return VOCS_E_NO_RESULT_FILE;
+    }
+    std::string partial;
+    codec->Utf8ToGb18030(base + ".part", &partial);
+    delivery.partials.push_back(std::move(partial));
+  }
+  ShardProcesses::Child failed;
+  if (!processes->WaitAll(&failed, [progress](int64_t records, int64_t count) {
+        if (count > 0) progress->OnRecord(records, count);
+      })) {
+    std::string log;
+    std::string ignored;
+    ReadFile(failed.log, &log, &ignored);
+    *detail = "shard " + std::to_string(failed.shard) + " of " + shards + " failed";
+    for (size_t start = 0; start < log.size();) {
+      const size_t end = std::min(log.find('\n', start), log.size());
+      *detail += "\n  | " + log.substr(start, end - start);
+      start = end + 1;
+    }
+    return CodeInShardLog(log);
+  }
+  // What the shards read, for the notes of the run.
+  int64_t records = 0;
+  for (int32_t k = 1; k <= options.jobs; ++k) {
+    const std::string base = run_dir + "/shard-" + std::to_string(k);
+    int64_t ignored = 0;
+    int64_t replaced = 0;
+    if (ShardProgress::Read(base + ".progress", &ignored, &ignored, &replaced)) {
+      report->replaced_characters += replaced;
+    }
+    PartialHeader header;
+    std::string error;
+    if (ReadPartialHeader(delivery.partials[static_cast<size_t>(k - 1)], &header, &error)) {
+      records += header.records;
+    }
+  }
+  if (!job.plan.reads_files()) report->query_records.push_back(records);
+  delivery.output = job.plan.writes_table() ? OutputTarget::kTable : OutputTarget::kFile;
+  codec->Utf8ToGb18030(names.output, &delivery.output_name);
+  codec->Utf8ToGb18030(names.temp_path, &delivery.temp_dir);
+  delivery.host = host;
+  return DeliverPartialResults(delivery, detail);
 }
 
 // The run directories and the temporary result file of the statement being
@@ -307,6 +432,26 @@ std::string ReportSuccess(size_t number, const RunJob& job, const host::HostRepo
   return "";
 }
 
+// Gives a shard's partial result its name and prints what it holds; "" or
+// why it cannot.
+std::string ReportPartial(size_t number, const RunOptions& options, const std::string& temp,
+                          host::TextCodec* codec, double seconds) {
+  std::error_code ec;
+  fs::rename(temp, options.partial, ec);
+  if (ec) return "the partial result " + options.partial + " could not be written: " + ec.message();
+  PartialHeader header;
+  std::string error;
+  std::string path;
+  codec->Utf8ToGb18030(options.partial, &path);
+  ReadPartialHeader(path, &header, &error);
+  char timing[64];
+  std::snprintf(timing, sizeof timing, "%.2f s", seconds);
+  std::cout << "statement " << number << ": shard " << options.shard << " of " << options.shards
+            << ", " << header.records << (header.records == 1 ? " record" : " records")
+            << ": partial result in " << options.partial << ", " << timing << "\n";
+  return "";
+}
+
 void ReportNotes(size_t number, const host::HostReport& report) {
   for (int64_t records : report.query_records) {
     if (records == 0) {
@@ -368,7 +513,7 @@ int RunCommand(const Args& args) {
   }
   host->set_owner("vocs run, process " + std::to_string(::getpid()));
   LoadedModule module;
-  if (!options.dry_run) {
+  if (!options.dry_run && options.partial.empty()) {
     if (!module.Load(options.module.empty() ? DefaultModulePath() : options.module, &error)) {
       return Fail(kExitSetup, error);
     }
@@ -376,14 +521,23 @@ int RunCommand(const Args& args) {
   }
 
   RunFiles files;
+  ShardProcesses processes;
   host::EmbeddedHost* host_ptr = host.get();
-  InterruptGuard guard([host_ptr] { host_ptr->Interrupt(); },
-                       [host_ptr, &files] {
+  InterruptGuard guard([host_ptr, &processes] {
+                         processes.Stop();
+                         host_ptr->Interrupt();
+                       },
+                       [host_ptr, &files, &processes] {
+                         processes.Stop();
                          host_ptr->AbandonAllTables(std::chrono::milliseconds(1000));
                          files.Remove();
                        });
   RunProgress progress;
-  host->set_record_observer([&](int64_t record, int64_t count) { progress.OnRecord(record, count); });
+  ShardProgress shard_progress;  // a shard's records, for the run that started it
+  host->set_record_observer([&](int64_t record, int64_t count) {
+    progress.OnRecord(record, count);
+    shard_progress.OnRecord(record, count);
+  });
   host->set_conversion_observer([&](int64_t n) { progress.OnConversion(n); });
   host->set_table_observer([&](host::TableEvent event, const std::string&, int64_t rows) {
     progress.OnTable(event, rows);
@@ -406,7 +560,10 @@ int RunCommand(const Args& args) {
       return Fail(kExitFailed, statement_name + error);
     }
     PairEstimate estimate;
-    if (job.plan.is_cooccurrence() && EstimateJob(job, db_path, &estimate)) {
+    // A shard's estimate would be of the whole statement: its run that
+    // started it has shown that one.
+    if (job.plan.is_cooccurrence() && options.partial.empty() &&
+        EstimateJob(job, db_path, &estimate)) {
       ShowEstimate(estimate, job.plan.writes_table(),
                    job.temp_path.empty() ? job.parent : job.temp_path, options.dry_run);
     }
@@ -420,9 +577,18 @@ int RunCommand(const Args& args) {
       continue;
     }
 
+    // A partial result is written under a hidden name beside its file and
+    // takes its name only when complete.
+    const std::string partial_temp =
+        options.partial.empty()
+            ? ""
+            : (fs::path(options.partial).parent_path() /
+               ("." + fs::path(options.partial).filename().string() + ".vocs-" +
+                std::to_string(::getpid()) + ".tmp"))
+                  .string();
     {
       std::lock_guard lock(files.mutex);
-      files.partial_output = job.partial_output;
+      files.partial_output = options.partial.empty() ? job.partial_output : partial_temp;
     }
     host->set_input_encoding(job.plan.reads_files() ? options.settings.encoding
                                                     : host::TextEncoding::kGb18030);
@@ -435,11 +601,28 @@ int RunCommand(const Args& args) {
     places.files = static_cast<int64_t>(job.inputs.size());
     progress.Start(places);
     const auto start = std::chrono::steady_clock::now();
-    const int32_t code = module.Execute(StatementRequest(request));
+    std::string detail;
+    int32_t code = 0;
+    host::HostReport shard_report;
+    if (!options.partial.empty()) {
+      code = RunShard(job, request, options, partial_temp, host.get(), &codec, &detail);
+    } else if (options.jobs > 1 && CanShard(job)) {
+      code = RunShardsAndMerge(job, names, options, i, files.run->path(), &processes, &progress,
+                               host.get(), &codec, &shard_report, &detail);
+    } else {
+      code = module.Execute(StatementRequest(request));
+    }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     progress.Stop();
-    const host::HostReport report = host->TakeReport();
+    host::HostReport report = host->TakeReport();
+    if (options.partial.empty() && code == 0) {
+      // A sharded run's readers were its shards.
+      report.replaced_characters += shard_report.replaced_characters;
+      for (int64_t records : shard_report.query_records) report.query_records.push_back(records);
+    } else if (code == 0) {
+      shard_progress.Finish(report.replaced_characters);
+    }
 
     if (code != 0 && guard.interrupted()) {
       guard.Finish();
@@ -455,6 +638,7 @@ int RunCommand(const Args& args) {
                 << vocs_error_message(code) << "\n  statement: " << options.statements[i] << "\n";
       const std::string host_message = host->last_error();
       if (!host_message.empty()) std::cerr << "  host: " << host_message << "\n";
+      if (!detail.empty()) std::cerr << "  " << detail << "\n";
       ExplainFailure(code, job, names.temp_path, db_path);
       host->AbandonTables();
       files.Reset();
@@ -462,7 +646,10 @@ int RunCommand(const Args& args) {
       return kExitFailed;
     }
     if (guard.interrupted()) guard.Finish();  // the statement completed all the same
-    const std::string failure = ReportSuccess(number, job, report, db_path, seconds);
+    const std::string failure =
+        options.partial.empty()
+            ? ReportSuccess(number, job, report, db_path, seconds)
+            : ReportPartial(number, options, partial_temp, &codec, seconds);
     files.Reset();
     if (!failure.empty()) return Fail(kExitFailed, statement_name + failure);
     ReportNotes(number, report);

@@ -37,6 +37,7 @@ int32_t DeliverText(std::string_view text, char* destination, int32_t* length) {
 struct EmbeddedHost::Cursor {
   Statement stmt;
   int32_t count = 0;
+  int32_t first = 0;      // the query's record shown as record 0 (a shard's start)
   int32_t position = -1;  // record the statement stands on; -1 before the first
   std::vector<std::string> columns;
   int32_t cached_field = -1;
@@ -252,10 +253,13 @@ int32_t EmbeddedHost::OpenQuery(std::string_view text, ResultHandle* handle) {
     }
   }
   cursor->stmt.Reset();
-  cursor->count = static_cast<int32_t>(count);
+  const int64_t first = count * (shard_ - 1) / shards_;
+  cursor->first = static_cast<int32_t>(first);
+  cursor->count = static_cast<int32_t>(count * shard_ / shards_ - first);
   const int32_t id = NextId();
+  const int32_t records = cursor->count;
   cursors_[id] = std::move(cursor);
-  *handle = ResultHandle{id, static_cast<int32_t>(count), 0};
+  *handle = ResultHandle{id, records, 0};
   Current().report.query_records.push_back(count);
   return 0;
 }
@@ -313,7 +317,7 @@ int32_t EmbeddedHost::readField(ResultHandle handle, int32_t field, int32_t reco
                                              std::to_string(record));
     }
     if (cursor->cached_field != field || cursor->cached_record != record) {
-      if (!MoveTo(cursor, record)) return VOCS_E_BAD_ARGUMENT;
+      if (!MoveTo(cursor, cursor->first + record)) return VOCS_E_BAD_ARGUMENT;
       std::string value = cursor->stmt.ColumnBytes(field);
       if (cursor->stmt.ColumnType(field) == SQLITE_TEXT) {
         value = codec_.Utf8ToGb18030Replacing(value, &Current().report.replaced_characters);

@@ -83,6 +83,15 @@ class EmbeddedHost final : public HostInterface {
   EmbeddedHost& operator=(const EmbeddedHost&) = delete;
 
   void set_input_encoding(TextEncoding encoding);
+  // Makes every query opened from now on show only shard `shard` (1-based)
+  // of `shards` contiguous ranges of its records by position: records
+  // [count * (shard - 1) / shards, count * shard / shards), numbered from 0.
+  // The ranges of 1..shards cover every record once; some are empty when
+  // there are fewer records than shards. (1, 1), the default, shows all.
+  void set_record_shard(int32_t shard, int32_t shards) {
+    shard_ = shard;
+    shards_ = shards;
+  }
   // Who this host's runs are, in messages to other runs that find a table
   // busy (default: "process <pid>").
   void set_owner(std::string owner);
@@ -169,6 +178,8 @@ class EmbeddedHost final : public HostInterface {
   WordSegmenter segmenter_;
   std::unique_ptr<ResultTables> tables_;
   TextEncoding input_encoding_ = TextEncoding::kDetect;
+  int32_t shard_ = 1;
+  int32_t shards_ = 1;
   bool authorizing_query_ = false;
   std::map<int32_t, std::unique_ptr<Cursor>> cursors_;
   std::set<int32_t> statement_ids_;

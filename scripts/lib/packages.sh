@@ -4,7 +4,7 @@
 # the checking builds (sanitizers, libFuzzer).
 vocs_packages=(cmake ninja-build g++ bison pkg-config libsqlite3-dev libicu-dev
                libgtest-dev libgmock-dev libbenchmark-dev libabsl-dev fortunes-zh
-               zlib1g-dev chromium fonts-noto-cjk)
+               zlib1g-dev chromium fonts-noto-cjk python3-distributed)
 clang_packages=(clang libclang-rt-dev)
 
 ensure_packages() {

@@ -137,12 +137,10 @@ int32_t PlugModule::RunStatement(const char* statement) {
   }
 }
 
-namespace {
-
-StatisticsRun StatementRun(const StatCommand& command, StatisticKind statistic,
-                           HostInterface* host) {
+StatisticsRun RunOfStatement(const StatCommand& command, HostInterface* host) {
   StatisticsRun run;
-  run.statistic = statistic;
+  run.statistic =
+      command.kind == kWordFrequency ? StatisticKind::kFrequency : StatisticKind::kCooccurrence;
   run.output = command.outputKind == kTableOutput ? OutputTarget::kTable : OutputTarget::kFile;
   run.output_name = command.outputName;
   // The statement's TEMPPATH is used as written, not resolved.
@@ -160,22 +158,21 @@ StatisticsRun StatementRun(const StatCommand& command, StatisticKind statistic,
       run.sources.push_back(RunSource::File(file, kModeNormal, ""));
     }
   }
+  // A frequency run over files writes the term and its frequency only.
+  if (command.kind == kWordFrequency && command.sourceKind != kFieldList) {
+    run.writer_mode = kFrequencyOnly;
+  }
   return run;
 }
 
-}  // namespace
-
 int32_t PlugModule::RunFrequencyStatement(const StatCommand& command, HostInterface* host) {
   if (command.outputName.empty()) return VOCS_E_BAD_ARGUMENT;
-  StatisticsRun run = StatementRun(command, StatisticKind::kFrequency, host);
-  // A frequency run over files writes the term and its frequency only.
-  if (command.sourceKind != kFieldList) run.writer_mode = kFrequencyOnly;
-  return RunStatistics(run);
+  return RunStatistics(RunOfStatement(command, host));
 }
 
 int32_t PlugModule::RunCooccurrenceStatement(const StatCommand& command, HostInterface* host) {
   if (command.outputName.empty()) return VOCS_E_BAD_ARGUMENT;
-  return RunStatistics(StatementRun(command, StatisticKind::kCooccurrence, host));
+  return RunStatistics(RunOfStatement(command, host));
 }
 
 }  // namespace vocs

@@ -20,11 +20,17 @@
 #include <string>
 
 #include "api/packed_request.h"
+#include "api/statistics_runs.h"
 #include "vocs/module.h"
 
 namespace vocs {
 
 struct StatCommand;
+
+// The run a parsed statement (of kind WORDFREQ or ASSOCIATEDFREQ) asks
+// for: its engine, output, work directory, minimum frequency, query and
+// sources; a frequency run over files writes the term and its frequency only.
+StatisticsRun RunOfStatement(const StatCommand& command, HostInterface* host);
 
 class PlugModule final : public PlugModuleInterface {
  public:

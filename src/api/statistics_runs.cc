@@ -73,7 +73,9 @@ RunSource RunSource::File(std::string path, int32_t mode, std::string mode_text)
   return source;
 }
 
-int32_t RunStatistics(const StatisticsRun& run) {
+int32_t RunStatistics(const StatisticsRun& run) { return RunStatistics(run, nullptr); }
+
+int32_t RunStatistics(const StatisticsRun& run, std::string* partial_error) {
   // Declared in the reverse of the destruction order: writer, job, task.
   std::unique_ptr<SpillingTask> task = MakeTask(run.statistic);
   std::unique_ptr<StatJob> job;
@@ -93,6 +95,12 @@ int32_t RunStatistics(const StatisticsRun& run) {
   // writer's open refuses with its own code.
   task->SetOutputName(run.output_name);
   task->SetWriter(writer.get());
+  if (!run.partial_path.empty()) {
+    PartialHeader header = run.partial_header;
+    header.writer_mode = run.writer_mode;
+    header.min_frequency = run.min_frequency;
+    task->SetPartialOutput(run.partial_path, std::move(header));
+  }
 
   job = std::make_unique<StatJob>();
   job->SetHost(run.host);
@@ -106,10 +114,43 @@ int32_t RunStatistics(const StatisticsRun& run) {
   const bool ok = job->Run(run.query.c_str());
   int32_t result = 0;
   if (!ok) result = job->error_code() != 0 ? job->error_code() : VOCS_E_SOURCE_UNREADABLE;
+  if (partial_error != nullptr) *partial_error = task->partial_error();
 
   writer.reset();
   job.reset();
   task.reset();
+  return result;
+}
+
+int32_t DeliverPartialResults(const PartialDelivery& delivery, std::string* error) {
+  if (delivery.partials.empty()) {
+    *error = "no partial result given";
+    return VOCS_E_RESULT_FILE_OPEN;
+  }
+  // The first header chooses the engine and the columns; the task reads and
+  // checks every partial in full before it merges any.
+  PartialHeader first;
+  if (!ReadPartialHeader(delivery.partials.front(), &first, error)) return VOCS_E_RESULT_FILE_OPEN;
+  const StatisticKind statistic = first.engine == kFrequencyPartial
+                                      ? StatisticKind::kFrequency
+                                      : StatisticKind::kCooccurrence;
+  std::unique_ptr<FrequencyTask> frequency;
+  std::unique_ptr<CooccurrenceTask> cooccurrence;
+  SpillingTask* task = nullptr;
+  if (statistic == StatisticKind::kFrequency) {
+    task = (frequency = std::make_unique<FrequencyTask>()).get();
+  } else {
+    task = (cooccurrence = std::make_unique<CooccurrenceTask>()).get();
+  }
+  task->SetTempDir(delivery.temp_dir.c_str());
+  std::unique_ptr<ResultWriter> writer = MakeWriter(statistic, delivery.output);
+  if (delivery.output == OutputTarget::kTable) writer->setHost(delivery.host);
+  writer->setMode(first.writer_mode);
+  task->SetOutputName(delivery.output_name);
+  task->SetWriter(writer.get());
+  const int32_t result = frequency != nullptr ? frequency->DeliverPartials(delivery.partials)
+                                              : cooccurrence->DeliverPartials(delivery.partials);
+  *error = task->partial_error();
   return result;
 }
 

@@ -36,6 +36,7 @@
 
 #include "output/result_writer.h"
 #include "platform/paths.h"
+#include "sorted_run/partial_file.h"
 #include "vocs/host_interface.h"
 
 namespace vocs {
@@ -83,12 +84,36 @@ struct StatisticsRun {
   // A spill threshold below the engine's own, to make a whole run spill and
   // merge; 0 keeps the engine's. Tests only.
   size_t spill_threshold_for_testing = 0;
+  // Non-empty: the run ends by writing its merged, undelivered result to
+  // this partial result file instead of delivering it (the writer is made
+  // but never opened). partial_header gives the shard and the fingerprint;
+  // the writer mode and minimum frequency are taken from this run.
+  std::string partial_path;
+  PartialHeader partial_header;
 };
 
 // Runs the described computation. 0 on success, else the job's error code.
 // A run that fails never returns 0: should the job report failure without a
 // code, VOCS_E_SOURCE_UNREADABLE is returned.
 int32_t RunStatistics(const StatisticsRun& run);
+// The same; *partial_error receives why a partial result could not be
+// written.
+int32_t RunStatistics(const StatisticsRun& run, std::string* partial_error);
+
+// The delivery of partial results: the shards of one run merged and
+// delivered through the engine's own delivery and the writer of `output`.
+struct PartialDelivery {
+  std::vector<std::string> partials;  // paths, in any order
+  OutputTarget output = OutputTarget::kFile;
+  std::string output_name;  // through the task's output rule, as for a run
+  std::string temp_dir;     // as StatisticsRun::temp_dir
+  HostInterface* host = nullptr;  // needed for table output
+};
+
+// Merges and delivers. 0 on success; VOCS_E_RESULT_FILE_OPEN when a partial
+// is refused, VOCS_E_NO_RESULT_FILE when the merge fails (*error says why),
+// else the delivery's code.
+int32_t DeliverPartialResults(const PartialDelivery& delivery, std::string* error);
 
 }  // namespace vocs
 

@@ -11,6 +11,8 @@
 #include "output/result_writer.h"
 #include "platform/env.h"
 #include "platform/line_reader.h"
+#include "sorted_run/run_merger.h"
+#include "text/fixed_format.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -26,6 +28,16 @@ constexpr size_t kReadChunk = 1 << 20;
 }  // namespace
 
 int CooccurrenceTask::DeliverResults() {
+  if (writes_partial()) {
+    std::vector<PartialTermCount> counts;
+    counts.reserve(termCountTable_.counted_terms());
+    for (uint32_t id = 0; id < termCountTable_.size(); ++id) {
+      if (termCountTable_.Count(id) > 0) {
+        counts.emplace_back(std::string(termCountTable_.Term(id)), termCountTable_.Count(id));
+      }
+    }
+    return WritePartialResult(kCooccurrencePartial, std::move(counts), totalTermCount_);
+  }
   if (writer_ == nullptr) return 0;
   int result = writer_->open(outputName_);
   if (result != 0) return result;
@@ -40,6 +52,25 @@ int CooccurrenceTask::DeliverResults() {
   if (result != 0) return result;
   files_.RemoveTemporaryFiles();
   return 0;
+}
+
+int CooccurrenceTask::DeliverPartials(const std::vector<std::string>& paths) {
+  int64_t term_total = 0;
+  int result = ReadPartials(
+      paths, kCooccurrencePartial,
+      [this](std::string_view term, int64_t count) {
+        termCountTable_.AddCounts(termCountTable_.Intern(term), count);
+        return true;
+      },
+      &term_total);
+  if (result != 0) return result;
+  totalTermCount_ = term_total;
+  RunMerger<PairLineCodec> merger(resultPath(), paths);
+  if (!merger.Merge()) {
+    partial_error_ = "the partial results could not be merged in " + tempDir();
+    return VOCS_E_NO_RESULT_FILE;
+  }
+  return DeliverResults();
 }
 
 void CooccurrenceTask::DeliverBatch(const std::string_view* lines, size_t n) {

@@ -85,13 +85,24 @@ class CooccurrenceTask : public SpillingTask {
   // when a spill cannot be written. The sources' `content` may be trimmed in
   // place (mode 0).
   int ProcessRecord(int32_t index, StatSource* first, StatSource* second) override;
-  // Slot 5. Without a writer: 0, nothing delivered, temporary files kept.
-  // Otherwise open(outputName), one writeRecord per result line whose count
+  // Slot 5. With a partial output (SetPartialOutput), writes the partial
+  // with the term counts instead; they are gathered only with a writer, so
+  // the creator gives the task one. Without a writer: 0, nothing delivered,
+  // temporary files kept. Otherwise open(outputName), one writeRecord per result line whose count
   // is at least minFrequency, finish, and removal of the temporary files.
   // The writer's non-zero open or finish result is returned as it is;
   // VOCS_E_RESULT_FILE_OPEN when the result file cannot be opened or read.
   // After a failure the temporary files stay.
   int DeliverResults() override;
+  // Delivers the merge of the partial results at `paths` (the shards of one
+  // run; sorted_run/partial_file.h) as DeliverResults delivers one run's
+  // result: their term counts and totals are summed into termCountTable and
+  // totalTermCount, their pair lines merged, their minimum frequency
+  // applied. The partials are read, never changed. 0,
+  // VOCS_E_RESULT_FILE_OPEN for a partial refused (partial_error() says
+  // why), VOCS_E_NO_RESULT_FILE when the merge fails, else what
+  // DeliverResults returns.
+  int DeliverPartials(const std::vector<std::string>& paths);
   // Slot 7. The term rule: at least 4 bytes, first byte 0x41 or above. Also
   // applied in mode 0.
   bool AcceptTerm(std::string_view term) override;

@@ -64,6 +64,12 @@ class TermIdTable {
     if (counts_[id]++ == 0) ++counted_terms_;
   }
 
+  // Adds `n` counted pairs at once (a count read back from a partial result).
+  void AddCounts(uint32_t id, int64_t n) {
+    if (n > 0 && counts_[id] == 0) ++counted_terms_;
+    counts_[id] += n;
+  }
+
   // Number of distinct terms (counted or not).
   size_t size() const { return entries_.size(); }
   // Number of terms with a count above 0: the size of termCountTable.

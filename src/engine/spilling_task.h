@@ -22,11 +22,13 @@
 #define VOCS_ENGINE_SPILLING_TASK_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "job/stat_task.h"
+#include "sorted_run/partial_file.h"
 #include "sorted_run/work_directory.h"
 
 namespace vocs {
@@ -73,6 +75,19 @@ class SpillingTask : public StatTask {
   ResultWriter* writer() const { return writer_; }
   int32_t minFrequency() const { return minFrequency_; }
 
+  // Ends the run with a partial result instead of a delivery: DeliverResults
+  // writes the merged, undelivered result to `path` (sorted_run/
+  // partial_file.h) with `header`, whose engine and counts the task fills,
+  // and removes its temporary files. The writer, if any, is not opened.
+  void SetPartialOutput(std::string path, PartialHeader header) {
+    partial_path_ = std::move(path);
+    partial_header_ = std::move(header);
+  }
+  bool writes_partial() const { return !partial_path_.empty(); }
+  // Why the last partial could not be written or read: a message naming the
+  // file, or empty.
+  const std::string& partial_error() const { return partial_error_; }
+
   // Lowers the number of distinct entries that triggers a spill. Tests only.
   void SetSpillThresholdForTesting(size_t threshold) { spill_threshold_ = threshold; }
 
@@ -86,6 +101,18 @@ class SpillingTask : public StatTask {
   // any step fails.
   bool FinishResultFile();
 
+  // Writes the partial result: the result file with the record count and
+  // `term_counts`. 0, or VOCS_E_NO_RESULT_FILE with partial_error() set.
+  int WritePartialResult(std::string_view engine, std::vector<PartialTermCount> term_counts,
+                         int64_t term_total);
+  // Reads and checks every partial at `paths` (of `engine`, the shards of
+  // one run), handing their term lines to `on_term`; takes their record
+  // count (the sum) and minimum frequency, and makes the result file the
+  // merge is to fill. 0, or VOCS_E_RESULT_FILE_OPEN with partial_error() set.
+  int ReadPartials(const std::vector<std::string>& paths, std::string_view engine,
+                   const std::function<bool(std::string_view, int64_t)>& on_term,
+                   int64_t* term_total);
+
   WorkDirectory files_;
   std::string outputName_;
   int32_t recordCount_ = 0;
@@ -93,6 +120,9 @@ class SpillingTask : public StatTask {
   ResultWriter* writer_ = nullptr;
   int32_t minFrequency_ = 0;
   size_t spill_threshold_ = kSpillThreshold;
+  std::string partial_path_;
+  PartialHeader partial_header_;
+  std::string partial_error_;
 };
 
 }  // namespace vocs

@@ -208,6 +208,7 @@ bool FrequencyTask::MergeSpillFiles() {
 }
 
 int FrequencyTask::DeliverResults() {
+  if (writes_partial()) return WritePartialResult(kFrequencyPartial, {}, 0);
   if (writer_ == nullptr) return 0;
   int result = writer_->open(outputName_);
   if (result != 0) return result;
@@ -217,6 +218,20 @@ int FrequencyTask::DeliverResults() {
   if (result != 0) return result;
   files_.RemoveTemporaryFiles();
   return 0;
+}
+
+int FrequencyTask::DeliverPartials(const std::vector<std::string>& paths) {
+  int64_t term_total = 0;
+  // A frequency partial has no term lines.
+  int result = ReadPartials(
+      paths, kFrequencyPartial, [](std::string_view, int64_t) { return false; }, &term_total);
+  if (result != 0) return result;
+  RunMerger<TermLineCodec> merger(resultPath(), paths);
+  if (!merger.Merge()) {
+    partial_error_ = "the partial results could not be merged in " + tempDir();
+    return VOCS_E_NO_RESULT_FILE;
+  }
+  return DeliverResults();
 }
 
 int FrequencyTask::ReadResultFile() {

@@ -61,11 +61,19 @@ class FrequencyTask : public SpillingTask {
   // Spills when the table holds the spill threshold or more terms: 0, or
   // VOCS_E_NO_RESULT_FILE when the spill file cannot be written.
   int EndRecord(int32_t index) override;
+  // With a partial output (SetPartialOutput), writes the partial instead.
   // 0 without a writer (files stay); else the writer's open, every record,
   // the writer's finish, and the removal of the temporary files. The first
   // non-zero code of open or finish, or VOCS_E_RESULT_FILE_OPEN when the
   // result file cannot be opened or read, is returned; files then stay.
   int DeliverResults() override;
+  // Delivers the merge of the partial results at `paths` (the shards of one
+  // run; sorted_run/partial_file.h) as DeliverResults delivers one run's
+  // result, with their summed record count and their minimum frequency. The
+  // partials are read, never changed. 0, VOCS_E_RESULT_FILE_OPEN for a
+  // partial refused (partial_error() says why), VOCS_E_NO_RESULT_FILE when
+  // the merge fails, else what DeliverResults returns.
+  int DeliverPartials(const std::vector<std::string>& paths);
   // The term rule: at least 4 bytes, first byte 0x41 or above.
   bool AcceptTerm(std::string_view term) override;
   // Merges the spill files into resultPath (see RunMerger).

@@ -50,6 +50,13 @@ bool WorkDirectory::FinishResultFile(const std::function<bool()>& merge) {
   return CurrentEnv()->MoveFile(spillFiles_.front(), resultPath_);
 }
 
+bool WorkDirectory::MakeResultFile() {
+  std::string result;
+  if (!PrepareWorkDirectory() || !MakeUniqueTempFile(tempDir_, "ok_", &result)) return false;
+  resultPath_ = std::move(result);
+  return true;
+}
+
 bool WorkDirectory::RemoveTemporaryFiles() {
   Env* env = CurrentEnv();
   for (const std::string& path : spillFiles_) env->DeleteFile(path);

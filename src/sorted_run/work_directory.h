@@ -66,6 +66,10 @@ class WorkDirectory {
   // resultPath from two or more. False when there is no spill file or any
   // step fails.
   bool FinishResultFile(const std::function<bool()>& merge);
+  // Prepares the work directory and creates an empty "ok_" result file in it,
+  // for a result that is filled from elsewhere (merged partial results).
+  // False when either cannot be made.
+  bool MakeResultFile();
   // Deletes the spill files and the result file and removes tempDir when it
   // is empty. Always true.
   bool RemoveTemporaryFiles();

@@ -146,6 +146,36 @@ TEST_F(EmbeddedHostTest, QueryCountsRecordsAndDeliversGb18030) {
   EXPECT_EQ(host_->TakeReport().query_records, (std::vector<int64_t>{3}));
 }
 
+TEST_F(EmbeddedHostTest, ShardsShowContiguousRangesThatCoverEveryRecordOnce) {
+  Sql("CREATE TABLE n (v INTEGER)");
+  for (int i = 0; i < 10; ++i) Sql("INSERT INTO n VALUES (" + std::to_string(i) + ")");
+  for (const int shards : {1, 3, 7, 10, 13}) {
+    std::string all;
+    int empty = 0;
+    for (int shard = 1; shard <= shards; ++shard) {
+      host_->set_record_shard(shard, shards);
+      const ResultHandle handle = Query("SELECT v FROM n ORDER BY v");
+      ASSERT_GE(handle.id, 0) << host_->last_error();
+      EXPECT_LE(handle.count, (10 + shards - 1) / shards);
+      empty += handle.count == 0;
+      for (int record = 0; record < handle.count; ++record) all += Read(handle, 0, record) + ",";
+      // Nothing beyond the shard's own records; its first one read again.
+      if (handle.count > 0) {
+        EXPECT_EQ(Read(handle, 0, handle.count), "error " + std::to_string(VOCS_E_BAD_ARGUMENT));
+        EXPECT_EQ(Read(handle, 0, 0), std::to_string(10 * (shard - 1) / shards));
+      }
+      host_->closeResult(handle);
+    }
+    EXPECT_EQ(all, "0,1,2,3,4,5,6,7,8,9,") << shards << " shards";
+    EXPECT_EQ(empty, shards > 10 ? shards - 10 : 0) << shards << " shards";
+  }
+  // The report counts the whole query, whichever shard is shown.
+  host_->TakeReport();
+  host_->set_record_shard(2, 3);
+  host_->closeResult(Query("SELECT v FROM n"));
+  EXPECT_EQ(host_->TakeReport().query_records, (std::vector<int64_t>{10}));
+}
+
 TEST_F(EmbeddedHostTest, MalformedStoredTextIsReplacedAndCounted) {
   Sql("CREATE TABLE raw (t TEXT); INSERT INTO raw VALUES (CAST(x'41FF42C3' AS TEXT));"
       "INSERT INTO raw VALUES ('Stra\u00dfe');");

@@ -130,7 +130,9 @@ void FrequencyTask::EndSplit(std::string_view text, size_t first_new) {
   const size_t end = tokens_.back().offset + tokens_.back().length;
   const size_t base = batch_text_.size();
   batch_text_.append(text.substr(begin, end - begin));
-  for (size_t i = first_new; i < tokens_.size(); ++i) tokens_[i].offset = tokens_[i].offset - begin + base;
+  for (size_t i = first_new; i < tokens_.size(); ++i) {
+    tokens_[i].offset = tokens_[i].offset - begin + base;
+  }
 }
 
 void FrequencyTask::CountPendingTokens() {

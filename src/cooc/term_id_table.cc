@@ -42,9 +42,7 @@ uint32_t TermIdTable::Hash(std::string_view term) {
     n -= 8;
   }
   if (n > 0) {
-    uint64_t tail = 0;
-    std::memcpy(&tail, p, n);
-    h = (h ^ tail) * 0x4CF5AD432745937Full;
+    h = (h ^ LoadPaddedWord(p, n)) * 0x4CF5AD432745937Full;
   }
   return static_cast<uint32_t>(Mix(h));
 }

@@ -60,6 +60,8 @@ int FrequencyTask::ProcessRecord(int32_t, StatSource* first, StatSource*) {
 
 bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimiters,
                                   bool trim) {
+  const size_t first_new = tokens_.size();
+  split_text_ = text;
   size_t cur = 0;
   size_t pos = 0;
   bool pos_known = false;  // whether pos is the first delimiter at or after cur
@@ -74,7 +76,7 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
       std::string_view token = text.substr(cur);
       if (trim) token = TrimSetView(token, BlankSet);
       if (!token.empty() && AcceptTerm(token)) AddToken(token);
-      CountTokens();
+      EndSplit(text, first_new);
       return true;
     }
     if (pos == cur) {  // an empty token: step over the delimiter
@@ -108,13 +110,41 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
 
 void FrequencyTask::AddToken(std::string_view token) {
   token = CutTerm(token);
-  tokens_.push_back(Token{token, HashTerm(token)});
+  // Every token is a part of the text being split; it is kept as its offset
+  // there until EndSplit decides where the bytes live.
+  tokens_.push_back(Token{static_cast<size_t>(token.data() - split_text_.data()),
+                          static_cast<uint32_t>(token.size()), HashTerm(token),
+                          currentRecord_});
 }
 
-void FrequencyTask::CountTokens() {
+void FrequencyTask::EndSplit(std::string_view text, size_t first_new) {
+  if (tokens_.size() >= kTokenBatch) {
+    CountTokens(text, first_new);
+    return;
+  }
+  if (tokens_.size() == first_new) return;
+  // Too few to count yet: keep a copy of the bytes from the first new token
+  // to the end of the last (the job replaces the text with the next
+  // record's), and point the new tokens into it.
+  const size_t begin = tokens_[first_new].offset;
+  const size_t end = tokens_.back().offset + tokens_.back().length;
+  const size_t base = batch_text_.size();
+  batch_text_.append(text.substr(begin, end - begin));
+  for (size_t i = first_new; i < tokens_.size(); ++i) {
+    tokens_[i].offset = tokens_[i].offset - begin + base;
+  }
+}
+
+void FrequencyTask::CountPendingTokens() {
+  if (!tokens_.empty()) CountTokens(std::string_view(), tokens_.size());
+}
+
+void FrequencyTask::CountTokens(std::string_view text, size_t first_new) {
   // A lookup misses the cache twice, on its slot and on the entry the slot
   // names. Slots are fetched kSlotAhead tokens before their count, entries
-  // kEntryAhead tokens before, when their slot has arrived.
+  // kEntryAhead tokens before, when their slot has arrived. Tokens are
+  // gathered over records (kTokenBatch), so that the first lookups of a
+  // record do not wait for their own fetches.
   constexpr size_t kSlotAhead = 16;
   constexpr size_t kEntryAhead = 6;
   const size_t n = tokens_.size();
@@ -123,19 +153,28 @@ void FrequencyTask::CountTokens() {
   for (size_t i = 0; i < n; ++i) {
     if (i + kSlotAhead < n) terms_.PrefetchSlot(tokens_[i + kSlotAhead].hash);
     if (i + kEntryAhead < n) terms_.PrefetchEntry(tokens_[i + kEntryAhead].hash);
-    CountCutTerm(tokens_[i].term, tokens_[i].hash);
+    const Token& token = tokens_[i];
+    const char* base = i < first_new ? batch_text_.data() : text.data();
+    CountCutTermIn(std::string_view(base + token.offset, token.length), token.hash,
+                   token.record);
   }
   tokens_.clear();
+  batch_text_.clear();
 }
 
 bool FrequencyTask::CountTerm(std::string_view term) {
+  CountPendingTokens();
   term = CutTerm(term);
   CountCutTerm(term, HashTerm(term));
   return true;
 }
 
 void FrequencyTask::CountCutTerm(std::string_view term, uint32_t hash) {
-  const int32_t r = currentRecord_;
+  CountPendingTokens();
+  CountCutTermIn(term, hash, currentRecord_);
+}
+
+void FrequencyTask::CountCutTermIn(std::string_view term, uint32_t hash, int32_t r) {
   bool inserted = false;
   TermStats* s = terms_.FindOrInsert(term, hash, &inserted);
   if (inserted) {
@@ -160,6 +199,7 @@ void FrequencyTask::CountCutTerm(std::string_view term, uint32_t hash) {
 }
 
 void FrequencyTask::FoldPendingCounts() {
+  CountPendingTokens();
   terms_.ForEachStats([](TermStats& s) {
     if (s.currentCount > s.maxCount) s.maxCount = s.currentCount;
     if (s.currentCount < s.minCount) s.minCount = s.currentCount;
@@ -167,6 +207,10 @@ void FrequencyTask::FoldPendingCounts() {
 }
 
 int FrequencyTask::EndRecord(int32_t) {
+  // Each pending token adds at most one term: while they cannot reach the
+  // threshold, the table spills at the same records as if they were counted.
+  if (terms_.size() + tokens_.size() < spill_threshold_) return 0;
+  CountPendingTokens();
   if (terms_.size() < spill_threshold_) return 0;
   FoldPendingCounts();
   bool written = WriteSpillFile();
@@ -175,6 +219,7 @@ int FrequencyTask::EndRecord(int32_t) {
 }
 
 int FrequencyTask::Finish() {
+  CountPendingTokens();
   currentRecord_ = -1;
   if (!terms_.empty()) {
     FoldPendingCounts();

@@ -88,14 +88,20 @@ class FrequencyTask : public SpillingTask {
   // its first character until it is accepted or empty; the last token is
   // tried once. With `trim`, blanks are removed around each token (middle
   // tokens after the term rule has accepted them, the last one before).
-  // False only when counting fails. The tokens of one call are gathered
-  // first and then counted in order, a few lookups ahead of the count, so
-  // that the table's cache misses overlap.
+  // False only when counting fails. Tokens are gathered, over calls and
+  // records, and counted in order a few lookups ahead of the count, so that
+  // the table's cache misses overlap; they are all counted before the table
+  // is read or spilled (EndRecord, Finish, FoldPendingCounts, terms, and
+  // CountTerm or CountCutTerm, which count after them).
   bool SplitAndCount(std::string_view text, std::string_view delimiters, bool trim);
   // Folds every term's count in its last record into maxCount and minCount.
   void FoldPendingCounts();
 
-  const TermTable& terms() const { return terms_; }
+  // The table, with every gathered token counted.
+  const TermTable& terms() {
+    CountPendingTokens();
+    return terms_;
+  }
 
   // Delivers one result line as DeliverResults does. Tests only.
   int EmitResultRecordForTesting(std::string_view line) { return EmitResultRecord(line); }
@@ -112,15 +118,32 @@ class FrequencyTask : public SpillingTask {
   int EmitResultRecord(std::string_view line);
 
   TermTable terms_;
+  // A cut token waiting to be counted: its bytes at `offset` in the text
+  // being split (until EndSplit) or in batch_text_.
   struct Token {
-    std::string_view term;  // cut, pointing into the source's content
+    size_t offset;
+    uint32_t length;
     uint32_t hash;
+    int32_t record;
   };
+  // Tokens gathered before they are counted. The lookups of a batch overlap
+  // their cache misses; the batch is a few records long.
+  static constexpr size_t kTokenBatch = 256;
   void AddToken(std::string_view token);
-  void CountTokens();
+  // Ends one SplitAndCount whose tokens start at tokens_[first_new]: counts
+  // the batch when it is full, else keeps the tokens' bytes.
+  void EndSplit(std::string_view text, size_t first_new);
+  // Counts the gathered tokens, those before first_new from batch_text_, the
+  // others from `text`, and empties the batch.
+  void CountTokens(std::string_view text, size_t first_new);
+  // Counts every gathered token (their bytes are all in batch_text_).
+  void CountPendingTokens();
+  void CountCutTermIn(std::string_view term, uint32_t hash, int32_t record);
 
   std::vector<uint32_t> order_;  // sort buffer of WriteSpillFile, kept across spills
-  std::vector<Token> tokens_;    // the tokens of one SplitAndCount, kept across calls
+  std::vector<Token> tokens_;    // gathered tokens, in order
+  std::string batch_text_;       // the texts of the gathered tokens' earlier calls
+  std::string_view split_text_;  // the text of the SplitAndCount running
 };
 
 }  // namespace vocs

@@ -24,9 +24,9 @@ inline uint64_t Mix(uint64_t x) {
   return x;
 }
 
-inline uint64_t Load(const char* p, size_t n) {
-  uint64_t w = 0;
-  std::memcpy(&w, p, n);
+inline uint64_t Load8(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
   return w;
 }
 
@@ -37,11 +37,11 @@ uint32_t HashTerm(std::string_view term) {
   size_t n = term.size();
   uint64_t h = 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(n) * 0xFF51AFD7ED558CCDull);
   while (n >= 8) {
-    h = Mix(h ^ Load(p, 8)) + 0x9E3779B97F4A7C15ull;
+    h = Mix(h ^ Load8(p)) + 0x9E3779B97F4A7C15ull;
     p += 8;
     n -= 8;
   }
-  if (n > 0) h = Mix(h ^ Load(p, n));
+  if (n > 0) h = Mix(h ^ LoadPaddedWord(p, n));
   h = Mix(h * 0xC4CEB9FE1A85EC53ull);
   return static_cast<uint32_t>(h ^ (h >> 29));
 }
@@ -54,15 +54,15 @@ TermTable::~TermTable() = default;
 bool TermTable::SameTerm(const Entry& entry, std::string_view term) {
   if (entry.length != term.size()) return false;
   if (term.size() <= kInlineBytes) {
-    // Both sides zero-padded to the inline size: two word compares.
-    char padded[kInlineBytes] = {};
-    std::memcpy(padded, term.data(), term.size());
-    uint64_t a, b;
-    uint32_t c, d;
+    // The stored term is zero-padded to the inline size; the probe's words
+    // are padded the same way: two word compares.
+    const size_t n = term.size();
+    uint64_t a;
+    uint32_t c;
     std::memcpy(&a, entry.bytes, 8);
-    std::memcpy(&b, padded, 8);
     std::memcpy(&c, entry.bytes + 8, 4);
-    std::memcpy(&d, padded + 8, 4);
+    const uint64_t b = LoadPaddedWord(term.data(), n < 8 ? n : 8);
+    const uint64_t d = n > 8 ? LoadPaddedWord(term.data() + 8, n - 8) : 0;
     return a == b && c == d;
   }
   const char* data;

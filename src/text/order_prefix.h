@@ -9,16 +9,42 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
 namespace vocs {
 
+// The first n (at most eight) bytes at p as one native-order word, the bytes
+// past n zero: the word a copy of those bytes into a zeroed uint64_t holds.
+// Reads exactly bytes p[0..n). Two overlapping loads instead of a copy of
+// variable length, which would go through memory byte by byte and stall the
+// load of the word that follows it: this runs once per term lookup.
+inline uint64_t LoadPaddedWord(const char* p, size_t n) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (n >= 4) {
+      uint32_t low, high;
+      std::memcpy(&low, p, 4);
+      std::memcpy(&high, p + n - 4, 4);
+      // Bytes n-4..3 are in both words, with the same values.
+      return low | (static_cast<uint64_t>(high) << (8 * (n - 4)));
+    }
+    if (n >= 2) {
+      uint16_t low, high;
+      std::memcpy(&low, p, 2);
+      std::memcpy(&high, p + n - 2, 2);
+      return low | (static_cast<uint64_t>(high) << (8 * (n - 2)));
+    }
+    return n == 1 ? static_cast<unsigned char>(*p) : 0;
+  } else {
+    uint64_t value = 0;
+    std::memcpy(&value, p, n);
+    return value;
+  }
+}
+
 inline uint64_t OrderPrefix(std::string_view term) {
-  unsigned char bytes[8] = {};
-  std::memcpy(bytes, term.data(), term.size() < 8 ? term.size() : 8);
-  uint64_t value;
-  std::memcpy(&value, bytes, 8);
+  uint64_t value = LoadPaddedWord(term.data(), term.size() < 8 ? term.size() : 8);
   if constexpr (std::endian::native == std::endian::little) {
 #if defined(__GNUC__)
     value = __builtin_bswap64(value);

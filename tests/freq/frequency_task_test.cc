@@ -332,6 +332,37 @@ TEST_F(FrequencyTaskTest, SpillsWhenTheThresholdIsReachedAtTheEndOfARecord) {
                                       "dddd\t1\t1\t1\t1", "eeee\t1\t1\t1\t1"}));
 }
 
+TEST_F(FrequencyTaskTest, GatheredTokensKeepTheirRecordsAndSpillBoundaries) {
+  // Tokens are counted some records after their record ended, from a copy:
+  // the text the job split is overwritten before they are counted, repeats
+  // of one term never cause a spill, and a spill still comes at the end of
+  // the record that reaches the threshold.
+  task_.SetWriter(nullptr);
+  task_.SetSpillThresholdForTesting(3);
+  ASSERT_EQ(task_.SetRecordCount(5), 0);
+  const std::vector<std::string> records = {"xx/aaaa/aaaa/aaaa", "aaaa/bbbb", "bbbb/bbbb",
+                                            "cccc", "dddd/eeee"};
+  StatSource source;
+  source.kind = kBuffer;
+  source.mode = kModeNormal;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const int32_t index = static_cast<int32_t>(i);
+    source.content = records[i];
+    ASSERT_EQ(task_.BeginRecord(index), 0);
+    ASSERT_EQ(task_.ProcessRecord(index, &source, nullptr), 0);
+    source.content.assign(source.content.size(), '#');
+    ASSERT_EQ(task_.EndRecord(index), 0);
+  }
+  ASSERT_EQ(task_.Finish(), 0);
+  // Distinct terms at the end of each record: 1, 2, 2, 3 (spill), 2.
+  ASSERT_EQ(task_.spillFiles().size(), 2u);
+  EXPECT_EQ(testing::FileLines(task_.spillFiles()[0]),
+            (std::vector<std::string>{"aaaa\t4\t2\t3\t1", "bbbb\t3\t2\t2\t1",
+                                      "cccc\t1\t1\t1\t1"}));
+  EXPECT_EQ(testing::FileLines(task_.spillFiles()[1]),
+            (std::vector<std::string>{"dddd\t1\t1\t1\t1", "eeee\t1\t1\t1\t1"}));
+}
+
 TEST_F(FrequencyTaskTest, OneRecordIsNeverSplitBetweenSpillFiles) {
   task_.SetWriter(nullptr);
   task_.SetSpillThresholdForTesting(2);

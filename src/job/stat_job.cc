@@ -83,7 +83,7 @@ bool StatJob::AddFileSource(const char* path, int32_t mode, const char* mode_tex
     }
   }
   bool is_directory = false;
-  if (!CurrentEnv()->GetFileAttributes(path, &is_directory)) return false;
+  if (!CurrentEnv()->GetAttributes(path, &is_directory)) return false;
   StatSource source;
   source.name = path;
   source.kind = is_directory ? kDirectory : kFile;

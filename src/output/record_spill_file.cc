@@ -32,7 +32,7 @@ bool RecordSpillFile::CreateNext() {
   }
   std::unique_ptr<WritableFile> file = CurrentEnv()->NewWritableFile(name);
   if (!file) {
-    CurrentEnv()->DeleteFile(name);  // the empty file MakeUniqueTempFile left
+    CurrentEnv()->RemoveFile(name);  // the empty file MakeUniqueTempFile left
     failed_ = true;
     return false;
   }

@@ -118,23 +118,23 @@ class PosixEnv final : public Env {
     return true;
   }
 
-  bool GetFileAttributes(const std::string& path, bool* is_directory) override {
+  bool GetAttributes(const std::string& path, bool* is_directory) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return false;
     *is_directory = S_ISDIR(st.st_mode);
     return true;
   }
 
-  int CreateDirectory(const std::string& path) override {
+  int CreateDir(const std::string& path) override {
     if (::mkdir(path.c_str(), 0777) == 0) return 0;
     return MapErrno(errno);
   }
 
-  bool RemoveDirectory(const std::string& path) override {
+  bool RemoveDir(const std::string& path) override {
     return ::rmdir(path.c_str()) == 0;
   }
 
-  bool DeleteFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+  bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 
   bool ListDirectory(const std::string& path,
                      std::vector<DirectoryEntry>* entries) override {
@@ -158,15 +158,15 @@ class PosixEnv final : public Env {
     return true;
   }
 
-  bool MoveFile(const std::string& from, const std::string& to) override {
+  bool RenameFile(const std::string& from, const std::string& to) override {
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
     if (errno != EXDEV) return false;
-    if (!CopyFile(from, to)) return false;
+    if (!CopyFileTo(from, to)) return false;
     ::unlink(from.c_str());
     return true;
   }
 
-  bool CopyFile(const std::string& from, const std::string& to) override {
+  bool CopyFileTo(const std::string& from, const std::string& to) override {
     // Copy beside the target, then rename over it, so that the target is
     // either the old file or the whole new one.
     std::string directory = to.substr(0, to.rfind('/') + 1);

@@ -143,14 +143,14 @@ std::string TableLoadDirectory(std::string_view table_path, const PathStyle& sty
 
 bool DirectoryExists(const std::string& path) {
   bool is_directory = false;
-  return CurrentEnv()->GetFileAttributes(path, &is_directory) && is_directory;
+  return CurrentEnv()->GetAttributes(path, &is_directory) && is_directory;
 }
 
 bool MakeDirectoryTree(const std::string& path, const PathStyle& style) {
   if (DirectoryExists(path)) return true;
   if (path.empty() || path.size() > kMaxPathLength) return false;
   Env* env = CurrentEnv();
-  int error = env->CreateDirectory(path);
+  int error = env->CreateDir(path);
   if (error == 0) return true;
   // Another run may have made it in the meantime (runs can share a configured
   // temporary directory); what counts is that it exists.
@@ -160,11 +160,11 @@ bool MakeDirectoryTree(const std::string& path, const PathStyle& style) {
     if (i + 1 < path.size() && path[i + 1] == style.separator) continue;
     if (i == 0) continue;  // the root of an absolute POSIX path
     std::string prefix = path.substr(0, i);
-    if (!DirectoryExists(prefix) && env->CreateDirectory(prefix) != 0 && !DirectoryExists(prefix)) {
+    if (!DirectoryExists(prefix) && env->CreateDir(prefix) != 0 && !DirectoryExists(prefix)) {
       return false;
     }
   }
-  return DirectoryExists(path) || env->CreateDirectory(path) == 0;
+  return DirectoryExists(path) || env->CreateDir(path) == 0;
 }
 
 bool MakeUniqueDirectory(const std::string& parent, std::string_view prefix,
@@ -177,7 +177,7 @@ bool MakeUniqueDirectory(const std::string& parent, std::string_view prefix,
     candidate += UniqueNumber();
     if (candidate.size() > kMaxPathLength) return false;
     if (DirectoryExists(candidate)) continue;
-    int error = env->CreateDirectory(candidate);
+    int error = env->CreateDir(candidate);
     if (error == 0) {
       *out = std::move(candidate);
       return true;
@@ -198,7 +198,7 @@ bool MakeUniqueTempFile(const std::string& directory, std::string_view prefix,
       *out = std::move(name);
       return true;
     }
-    env->DeleteFile(name);
+    env->RemoveFile(name);
     return false;
   }
   for (int attempt = 0; attempt < 500; ++attempt) {
@@ -208,7 +208,7 @@ bool MakeUniqueTempFile(const std::string& directory, std::string_view prefix,
     candidate += ".tmp";
     if (candidate.size() > kMaxPathLength) return false;
     bool is_directory = false;
-    if (env->GetFileAttributes(candidate, &is_directory) && !is_directory) continue;
+    if (env->GetAttributes(candidate, &is_directory) && !is_directory) continue;
     std::unique_ptr<WritableFile> file = env->NewWritableFile(candidate);
     if (file == nullptr) continue;
     file->Close();

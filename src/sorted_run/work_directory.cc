@@ -20,7 +20,7 @@ bool WorkDirectory::PrepareWorkDirectory() {
     if (!ProgramDirectory(&base)) return false;
     base += "vocstemp";
     base += kPathSeparator;
-    CurrentEnv()->CreateDirectory(base);  // usually exists already
+    CurrentEnv()->CreateDir(base);  // usually exists already
     std::string unique;
     if (!MakeUniqueDirectory(base, directory_prefix_, &unique)) return false;
     tempDir_ = std::move(unique);
@@ -47,15 +47,15 @@ bool WorkDirectory::FinishResultFile(const std::function<bool()>& merge) {
   if (!MakeUniqueTempFile(tempDir_, "ok_", &result)) return false;
   resultPath_ = std::move(result);
   if (spillFiles_.size() > 1) return merge();
-  return CurrentEnv()->MoveFile(spillFiles_.front(), resultPath_);
+  return CurrentEnv()->RenameFile(spillFiles_.front(), resultPath_);
 }
 
 bool WorkDirectory::RemoveTemporaryFiles() {
   Env* env = CurrentEnv();
-  for (const std::string& path : spillFiles_) env->DeleteFile(path);
+  for (const std::string& path : spillFiles_) env->RemoveFile(path);
   spillFiles_.clear();
-  if (!resultPath_.empty()) env->DeleteFile(resultPath_);
-  if (!tempDir_.empty()) env->RemoveDirectory(tempDir_);
+  if (!resultPath_.empty()) env->RemoveFile(resultPath_);
+  if (!tempDir_.empty()) env->RemoveDir(tempDir_);
   return true;
 }
 

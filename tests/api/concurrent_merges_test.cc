@@ -129,7 +129,7 @@ TEST(ConcurrentMergesTest, ADirectoryAnotherRunMadeMeanwhileCountsAsMade) {
   ScopedEnvForTesting scoped(&env);
   // The first look misses the directory, as when the other run makes it
   // right after; creating it then finds it there.
-  env.FailAfter(EnvOp::kGetFileAttributes, 0);
+  env.FailAfter(EnvOp::kGetAttributes, 0);
   EXPECT_TRUE(MakeDirectoryTree(dir.Sub("made")));
 }
 

@@ -402,7 +402,7 @@ TEST_F(FrequencyTaskTest, LastSpillThatCannotBeWrittenFailsFinish) {
 TEST_F(FrequencyTaskTest, SpillWithoutWorkDirectoryFailsFinish) {
   FaultInjectionEnv env;
   ScopedEnvForTesting scoped(&env);
-  env.FailAlways(EnvOp::kCreateDirectory);
+  env.FailAlways(EnvOp::kCreateDir);
   ASSERT_EQ(task_.SetRecordCount(0), 0);
   EXPECT_EQ(task_.Finish(), VOCS_E_NO_RESULT_FILE);
   EXPECT_TRUE(task_.spillFiles().empty());

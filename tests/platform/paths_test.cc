@@ -205,10 +205,10 @@ TEST(UniqueNamesTest, UniqueDirectoryGivesUpOnTheSecondHardFailure) {
   ScopedTempDir dir;
   FaultInjectionEnv env;
   ScopedEnvForTesting scoped(&env);
-  env.FailAlways(EnvOp::kCreateDirectory, 13);  // not "already exists"
+  env.FailAlways(EnvOp::kCreateDir, 13);  // not "already exists"
   std::string out;
   EXPECT_FALSE(MakeUniqueDirectory(dir.path() + "/", "TOG_", &out));
-  EXPECT_EQ(env.calls(EnvOp::kCreateDirectory), 2);
+  EXPECT_EQ(env.calls(EnvOp::kCreateDir), 2);
 }
 
 TEST(SplitListTest, Pieces) {

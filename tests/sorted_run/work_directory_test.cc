@@ -58,7 +58,7 @@ TEST_F(WorkDirectoryTest, ConfiguredTempDirIsCreatedWithItsParentsAndUsedDirectl
 }
 
 TEST_F(WorkDirectoryTest, WorkDirectoryThatCannotBeMadeFails) {
-  env_.FailAlways(EnvOp::kCreateDirectory);
+  env_.FailAlways(EnvOp::kCreateDir);
   EXPECT_FALSE(files_.PrepareWorkDirectory());
   WorkDirectory configured("FRE_", "fre_");
   configured.SetTempDir(dir_.Sub("new").c_str());
@@ -110,7 +110,7 @@ TEST_F(WorkDirectoryTest, ResultFileThatCannotBeMadeOrFilledFails) {
   dir_.WriteFile("a.tmp", "x");
   files_.AddSpillFileForTesting(dir_.Sub("a.tmp"));
   auto merge = [] { return true; };
-  env_.FailAlways(EnvOp::kMoveFile);
+  env_.FailAlways(EnvOp::kRenameFile);
   EXPECT_FALSE(files_.FinishResultFile(merge));
   EXPECT_EQ(ReadFileOrMissing(dir_.Sub("a.tmp")), "x");  // nothing lost
   env_.Reset();

@@ -7,7 +7,7 @@
 #include "job/stat_task.h"
 #include "platform/env.h"
 #include "platform/mbcs.h"
-#include "platform/path_style.h"
+#include "platform/paths.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -314,7 +314,7 @@ bool StatJob::PrepareText(StatSource* source) {
 
 size_t StatJob::ExpandDirectory(size_t position) {
   std::string directory = sources_[position].name;
-  if (directory.empty() || directory.back() != kPathSeparator) directory += kPathSeparator;
+  EnsureTrailingSeparator(&directory);
   std::vector<DirectoryEntry> entries;
   CurrentEnv()->ListDirectory(directory, &entries);
   const int32_t mode = sources_[position].mode;

@@ -168,6 +168,11 @@ class ScopedEnvForTesting {
   Env* previous_;
 };
 
+// The generator behind Env::Random of the platform Envs: one process-wide
+// sequence, that of the C runtime's generator when it is never seeded (the
+// same in every process), 0 to 32767. Any thread.
+int NeverSeededRandom();
+
 // Reads a whole file into *contents, replacing it. False when the file cannot
 // be opened or read.
 bool ReadFileToString(Env* env, const std::string& path, std::string* contents);

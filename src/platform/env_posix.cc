@@ -9,16 +9,14 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
+#include "platform/buffered_file.h"
 #include "platform/env.h"
 #include "platform/path_codec.h"
 
 namespace vocs {
 
 namespace {
-
-constexpr size_t kWriteBufferSize = 64 * 1024;
 
 int MapErrno(int e) {
   switch (e) {
@@ -32,51 +30,17 @@ int MapErrno(int e) {
   }
 }
 
-class PosixWritableFile final : public WritableFile {
+class PosixWritableFile final : public BufferedWritableFile {
  public:
-  explicit PosixWritableFile(int fd) : fd_(fd) { buffer_.reserve(kWriteBufferSize); }
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
   ~PosixWritableFile() override { Close(); }
 
-  bool Append(std::string_view data) override {
-    if (failed_ || fd_ < 0) return false;
-    position_ += data.size();
-    if (buffer_.size() + data.size() <= kWriteBufferSize) {
-      buffer_.append(data);
-      return true;
-    }
-    if (!FlushBuffer()) return false;
-    if (data.size() >= kWriteBufferSize) return WriteAll(data.data(), data.size());
-    buffer_.append(data);
-    return true;
-  }
-
-  bool Flush() override { return !failed_ && fd_ >= 0 && FlushBuffer(); }
-
-  bool Close() override {
-    if (fd_ < 0) return !failed_;
-    bool ok = FlushBuffer();
-    if (::close(fd_) != 0) ok = false;
-    fd_ = -1;
-    if (!ok) failed_ = true;
-    return !failed_;
-  }
-
-  uint64_t Position() const override { return position_; }
-
  private:
-  bool FlushBuffer() {
-    if (buffer_.empty()) return !failed_;
-    bool ok = WriteAll(buffer_.data(), buffer_.size());
-    buffer_.clear();
-    return ok;
-  }
-
-  bool WriteAll(const char* data, size_t n) {
+  bool WriteToSystem(const char* data, size_t n) override {
     while (n > 0) {
       ssize_t written = ::write(fd_, data, n);
       if (written < 0) {
         if (errno == EINTR) continue;
-        failed_ = true;
         return false;
       }
       data += written;
@@ -85,10 +49,9 @@ class PosixWritableFile final : public WritableFile {
     return true;
   }
 
+  bool CloseInSystem() override { return ::close(fd_) == 0; }
+
   int fd_;
-  bool failed_ = false;
-  uint64_t position_ = 0;
-  std::string buffer_;
 };
 
 class PosixSequentialFile final : public SequentialFile {
@@ -214,13 +177,7 @@ class PosixEnv final : public Env {
     return static_cast<uint32_t>(ms);
   }
 
-  int Random() override {
-    // The generator of the C runtime that is never seeded: the same sequence
-    // in every process, 0 to 32767.
-    std::lock_guard<std::mutex> lock(random_mutex_);
-    random_state_ = random_state_ * 214013u + 2531011u;
-    return static_cast<int>((random_state_ >> 16) & 0x7FFF);
-  }
+  int Random() override { return NeverSeededRandom(); }
 
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -255,8 +212,6 @@ class PosixEnv final : public Env {
     return out->Close();
   }
 
-  std::mutex random_mutex_;
-  uint32_t random_state_ = 1;
 };
 
 }  // namespace

@@ -27,7 +27,7 @@ bool WorkDirectory::PrepareWorkDirectory() {
   } else if (!DirectoryExists(tempDir_) && !MakeDirectoryTree(tempDir_)) {
     return false;
   }
-  if (tempDir_.back() != kPathSeparator) tempDir_ += kPathSeparator;
+  EnsureTrailingSeparator(&tempDir_);
   return true;
 }
 

@@ -110,7 +110,7 @@ TEST(ConcurrentMergesTest, ThreadsSharingATemporaryDirectoryNeverCollide) {
 
 TEST(ConcurrentMergesTest, MergeFileNumbersTakenByAnotherMergeArePassedOver) {
   ScopedTempDir dir;
-  const std::string directory = dir.path() + "/";
+  const std::string directory = dir.Sub("");
   dir.WriteFile("5.tx2", "the other engine's");
   dir.WriteFile("6.tx2", "the other engine's");
   std::atomic<int32_t> counter{5};

@@ -1,8 +1,7 @@
 // The exported functions, called as a client program calls them: through
-// libvocs.so loaded with dlopen, against the recording host. A few cases that
-// need a fault-injecting environment (relative names, an unreadable program
-// path) call the same C++ side in-process instead.
-#include <dlfcn.h>
+// the library loaded with dlopen or LoadLibrary, against the recording host.
+// A few cases that need a fault-injecting environment (relative names, an
+// unreadable program path) call the same C++ side in-process instead.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -66,24 +65,21 @@ const testing::LoadedLibrary& Library() {
 // process-wide state (the temporary path setting) is fresh.
 class FreshLibrary {
  public:
-  FreshLibrary() {
-    const std::string copy = dir_.Sub("libvocs-copy.so");
-    std::filesystem::copy_file(Library().path(), copy);
-    handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-  }
-  ~FreshLibrary() {
-    if (handle_ != nullptr) dlclose(handle_);
-  }
-  FreshLibrary(const FreshLibrary&) = delete;
-  FreshLibrary& operator=(const FreshLibrary&) = delete;
+  FreshLibrary() : library_(Copy(dir_)) {}
 
   Exports exports() const {
-    return Exports::From([this](const char* name) { return dlsym(handle_, name); });
+    return Exports::From([this](const char* name) { return library_.Get<void*>(name); });
   }
 
  private:
+  static std::string Copy(const ScopedTempDir& dir) {
+    const std::string copy = dir.Sub("vocs-copy-" + std::filesystem::path(Library().path()).filename().string());
+    std::filesystem::copy_file(Library().path(), copy);
+    return copy;
+  }
+
   ScopedTempDir dir_;
-  void* handle_ = nullptr;
+  testing::LoadedLibrary library_;
 };
 
 // The record lines of a result file: the header and the CR LF line ends
@@ -385,9 +381,9 @@ TEST_F(ExportsTest, SetTempPath) {
   EXPECT_EQ(length, static_cast<int32_t>(absolute.size() + 1));
   char buffer[512];
   EXPECT_EQ(api_.get_temp_path(buffer, sizeof(buffer)), length);
-  EXPECT_EQ(std::string(buffer), absolute + "/");
+  EXPECT_EQ(std::string(buffer), Out("abc/"));
   // A path that already ends in the separator gets no second one.
-  EXPECT_EQ(api_.set_temp_path((absolute + "/").c_str()), length);
+  EXPECT_EQ(api_.set_temp_path(Out("abc/").c_str()), length);
   // Empty and null paths change nothing.
   EXPECT_EQ(api_.set_temp_path(""), 0);
   EXPECT_EQ(api_.set_temp_path(nullptr), 0);

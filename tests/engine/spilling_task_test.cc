@@ -50,7 +50,7 @@ TEST_F(SpillingTaskTest, BaseOperations) {
 }
 
 TEST_F(SpillingTaskTest, NoSpillFileOrTwoWithoutAMergeFailFinish) {
-  task_.SetTempDir((dir_.path() + "/").c_str());
+  task_.SetTempDir(dir_.Sub("").c_str());
   EXPECT_EQ(task_.Finish(), VOCS_E_NO_RESULT_FILE);
   dir_.WriteFile("a.tmp", "");
   dir_.WriteFile("b.tmp", "");

@@ -52,9 +52,9 @@ TEST_F(WorkDirectoryTest, ConfiguredTempDirIsCreatedWithItsParentsAndUsedDirectl
   EXPECT_TRUE(ListTree(dir_.Sub("x/y/z")).empty());  // no subdirectory in it
 
   WorkDirectory existing("FRE_", "fre_");
-  existing.SetTempDir((dir_.path() + "/").c_str());
+  existing.SetTempDir(dir_.Sub("").c_str());
   ASSERT_TRUE(existing.PrepareWorkDirectory());
-  EXPECT_EQ(existing.tempDir(), dir_.path() + "/");
+  EXPECT_EQ(existing.tempDir(), dir_.Sub(""));
 }
 
 TEST_F(WorkDirectoryTest, WorkDirectoryThatCannotBeMadeFails) {
@@ -87,7 +87,7 @@ TEST_F(WorkDirectoryTest, SpillsAreOpenedWithTheSpillPrefixAndRecordedOnceOpen) 
 }
 
 TEST_F(WorkDirectoryTest, OneSpillFileIsMovedOntoTheResultFileAndMoreAreMerged) {
-  files_.SetTempDir((dir_.path() + "/").c_str());
+  files_.SetTempDir(dir_.Sub("").c_str());
   int merges = 0;
   auto merge = [&merges] { return ++merges > 0; };
   EXPECT_FALSE(files_.FinishResultFile(merge));  // no spill file
@@ -106,7 +106,7 @@ TEST_F(WorkDirectoryTest, OneSpillFileIsMovedOntoTheResultFileAndMoreAreMerged) 
 }
 
 TEST_F(WorkDirectoryTest, ResultFileThatCannotBeMadeOrFilledFails) {
-  files_.SetTempDir((dir_.path() + "/").c_str());
+  files_.SetTempDir(dir_.Sub("").c_str());
   dir_.WriteFile("a.tmp", "x");
   files_.AddSpillFileForTesting(dir_.Sub("a.tmp"));
   auto merge = [] { return true; };

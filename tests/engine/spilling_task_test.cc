@@ -61,7 +61,7 @@ TEST_F(SpillingTaskTest, NoSpillFileOrTwoWithoutAMergeFailFinish) {
 }
 
 TEST_F(SpillingTaskTest, OutputNameGoesBelowTheHostTableDirectory) {
-  ASSERT_TRUE(task_.SetOutputName("table/"));
+  ASSERT_TRUE(task_.SetOutputName(testing::NativePath("table/").c_str()));
   EXPECT_EQ(task_.outputName(), dir_.Sub("bin/LOCAL_HS_DB/table"));
   ASSERT_TRUE(task_.SetOutputName(dir_.Sub("out.txt")));
   EXPECT_EQ(task_.outputName(), dir_.Sub("out.txt"));

@@ -12,6 +12,7 @@
 
 #include "freq/frequency_test_helper.h"
 #include "job/stat_source.h"
+#include "platform/path_style.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
@@ -362,7 +363,7 @@ TEST_F(FrequencyTaskTest, EmptyTempDirMakesAWorkDirectoryBesideTheExecutable) {
   ASSERT_EQ(RunRecords(&task, {"abcd"}, kModeNormal), 0);  // no writer: files stay
   const std::string prefix = dir_.Sub("bin/vocstemp/FRE_");
   EXPECT_EQ(task.tempDir().rfind(prefix, 0), 0u) << task.tempDir();
-  EXPECT_EQ(task.tempDir().back(), '/');
+  EXPECT_EQ(task.tempDir().back(), kPathSeparator);
   ASSERT_EQ(task.spillFiles().size(), 1u);
   EXPECT_EQ(task.resultPath().rfind(task.tempDir() + "ok_", 0), 0u);
 }

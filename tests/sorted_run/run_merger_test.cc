@@ -20,6 +20,7 @@
 
 #include "cooc/pair_line.h"
 #include "freq/term_line.h"
+#include "platform/path_style.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 
@@ -108,7 +109,7 @@ class FileLogEnv final : public FaultInjectionEnv {
  private:
   void Log(std::vector<std::string>* log, const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
-    log->push_back(path.substr(path.rfind('/') + 1));
+    log->push_back(path.substr(path.rfind(kPathSeparator) + 1));
   }
   std::mutex mutex_;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "freq/term_line.h"
+#include "platform/path_style.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 
@@ -36,7 +37,7 @@ TEST_F(WorkDirectoryTest, EmptyTempDirBecomesAUniqueDirectoryInVocstemp) {
   ASSERT_TRUE(files_.PrepareWorkDirectory());
   const std::string first = files_.tempDir();
   EXPECT_EQ(first.rfind(dir_.Sub("bin/vocstemp/TOG_"), 0), 0u) << first;
-  EXPECT_EQ(first.back(), '/');
+  EXPECT_EQ(first.back(), kPathSeparator);
   EXPECT_TRUE(std::filesystem::is_directory(first));
   // Later spills reuse it.
   ASSERT_TRUE(files_.PrepareWorkDirectory());
@@ -78,7 +79,7 @@ TEST_F(WorkDirectoryTest, SpillsAreOpenedWithTheSpillPrefixAndRecordedOnceOpen) 
   writer.Add({"abcd", SpillCounts{1, 1, 1, 1}});
   ASSERT_TRUE(writer.Finish());
   ASSERT_EQ(files_.spillFiles().size(), 1u);
-  EXPECT_EQ(files_.spillFiles()[0].rfind(dir_.Sub("work/tog_"), 0), 0u);
+  EXPECT_EQ(files_.spillFiles()[0].rfind(dir_.Sub("work/tog"), 0), 0u);
   EXPECT_EQ(ReadFileOrMissing(files_.spillFiles()[0]), "abcd\t1\t1\t1\t1\n");
   // A file that does not open is not recorded.
   env_.FailAlways(EnvOp::kNewWritableFile);

@@ -13,7 +13,8 @@ std::mutex* Get(unsigned char* storage) {
 }  // namespace
 
 Mutex::Mutex() {
-  static_assert(sizeof(std::mutex) <= kStorageSize && alignof(std::mutex) <= alignof(std::max_align_t));
+  static_assert(sizeof(std::mutex) <= kStorageSize &&
+                alignof(std::mutex) <= alignof(std::max_align_t));
   new (storage_) std::mutex();
 }
 

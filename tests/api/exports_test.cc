@@ -73,7 +73,8 @@ class FreshLibrary {
 
  private:
   static std::string Copy(const ScopedTempDir& dir) {
-    const std::string copy = dir.Sub("vocs-copy-" + std::filesystem::path(Library().path()).filename().string());
+    const std::string copy =
+        dir.Sub("vocs-copy-" + std::filesystem::path(Library().path()).filename().string());
     std::filesystem::copy_file(Library().path(), copy);
     return copy;
   }

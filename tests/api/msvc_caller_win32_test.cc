@@ -144,8 +144,9 @@ TEST_F(MsvcCallerTest, EverySlotTakesThisInEcxAndRemovesItsArguments) {
   // Execute: the request pointer and three values. The statement reads the
   // host's table, so the host given through slot 6 arrived whole.
   const std::string out = dir_.Sub("words.txt");
-  const std::string statement = std::string("sql!\0", 5) + "STAT WORDFREQ AT body(SEGASCOL, ;) TO FILE=\"" +
-                                out + "\" WHERE SELECT * FROM docs";
+  const std::string statement = std::string("sql!\0", 5) +
+                                "STAT WORDFREQ AT body(SEGASCOL, ;) TO FILE=\"" + out +
+                                "\" WHERE SELECT * FROM docs";
   EXPECT_EQ(Call(module, kExecute, {Arg(statement.c_str()), 1, 2, 3}, 1), 0);
   const std::string result = testing::ReadFileOrMissing(out);
   EXPECT_NE(result.find("\r\nabcd\t2\t1\t2\t2\t0\t1.0000\r\n"), std::string::npos) << result;

@@ -95,8 +95,8 @@ TEST_F(TrailByteProgramDirectoryTest, RelativeNamesGoBelowIt) {
 
   // A table: below LOCAL_HS_DB\ in a directory of its own name.
   ASSERT_EQ(ExportFrequency2("abcd", -1, 0, nullptr, 0, 1, "words", &host_), 0);
-  EXPECT_THAT(host_.statements(),
-              Contains(StartsWith("CREATE TABLE words PATH '" + bin_ + "LOCAL_HS_DB\\words\\words' (")));
+  EXPECT_THAT(host_.statements(), Contains(StartsWith("CREATE TABLE words PATH '" + bin_ +
+                                                      "LOCAL_HS_DB\\words\\words' (")));
   EXPECT_TRUE(DirectoryExists(bin_ + "LOCAL_HS_DB\\words"));
 
   // The rule the engines use for their output names.

@@ -35,7 +35,7 @@ static int32_t C_HOST_CALL Reserved(C_HOST_SELF) {
 }
 
 static int32_t C_HOST_CALL GetFieldDescriptors(C_HOST_SELF, const char* table, void* descriptors,
-                                   int32_t* size) {
+                                               int32_t* size) {
   char entry[512];
   snprintf(entry, sizeof entry, "getFieldDescriptors(%s,%d);", table, (int)*size);
   Append(h, entry);
@@ -49,7 +49,8 @@ static int32_t C_HOST_CALL GetFieldDescriptors(C_HOST_SELF, const char* table, v
   return 0;
 }
 
-static int32_t C_HOST_CALL GetFieldTypeText(C_HOST_SELF, int32_t field_id, char* buffer, int32_t* size) {
+static int32_t C_HOST_CALL GetFieldTypeText(C_HOST_SELF, int32_t field_id, char* buffer,
+                                            int32_t* size) {
   char entry[128];
   snprintf(entry, sizeof entry, "getFieldTypeText(%d,%d);", (int)field_id, (int)*size);
   Append(h, entry);
@@ -64,7 +65,8 @@ static int32_t C_HOST_CALL GetFieldCount(C_HOST_SELF, const char* table) {
   return 1;
 }
 
-static int32_t C_HOST_CALL RunStatement(C_HOST_SELF, const char* text, int32_t flag, ResultHandle* handle) {
+static int32_t C_HOST_CALL RunStatement(C_HOST_SELF, const char* text, int32_t flag,
+                                        ResultHandle* handle) {
   char entry[1024];
   snprintf(entry, sizeof entry, "runStatement(%s,%d);", text, (int)flag);
   Append(h, entry);
@@ -86,8 +88,9 @@ static int32_t C_HOST_CALL CloseResult(C_HOST_SELF, ResultHandle handle) {
   return 0;
 }
 
-static int32_t C_HOST_CALL ReadField(C_HOST_SELF, ResultHandle handle, int32_t field, int32_t record,
-                         char* buffer, int32_t* length, int32_t r1, int32_t r2) {
+static int32_t C_HOST_CALL ReadField(C_HOST_SELF, ResultHandle handle, int32_t field,
+                                     int32_t record, char* buffer, int32_t* length, int32_t r1,
+                                     int32_t r2) {
   char entry[256];
   const char* value;
   size_t n;
@@ -106,7 +109,8 @@ static int32_t C_HOST_CALL ReadField(C_HOST_SELF, ResultHandle handle, int32_t f
   return 0;
 }
 
-static int32_t C_HOST_CALL ResolveField(C_HOST_SELF, ResultHandle handle, const char* name, int32_t r) {
+static int32_t C_HOST_CALL ResolveField(C_HOST_SELF, ResultHandle handle, const char* name,
+                                        int32_t r) {
   char entry[512];
   int i;
   snprintf(entry, sizeof entry, "resolveField(%d,%s,%d);", (int)handle.id, name, (int)r);
@@ -118,7 +122,8 @@ static int32_t C_HOST_CALL ResolveField(C_HOST_SELF, ResultHandle handle, const 
 }
 
 /* Upper-cases ASCII, so a test can see that the converted text was used. */
-static int32_t C_HOST_CALL ConvertText(C_HOST_SELF, const char* source, char* destination, int32_t* length) {
+static int32_t C_HOST_CALL ConvertText(C_HOST_SELF, const char* source, char* destination,
+                                       int32_t* length) {
   char entry[512];
   size_t i, n = strlen(source);
   snprintf(entry, sizeof entry, "convertText(%s);", source);

@@ -1,26 +1,39 @@
 // The co-occurrence engine end to end: StatJob + CooccurrenceTask +
 // CooccurrenceFileWriter in mode 2 over records served from memory, against
-// a reference written the obvious way (an ordered map of string pairs), each
-// configuration in a forked child so that its peak memory is its own.
+// two references run on the same input in the same program: a pair counter on
+// interned ids in an absl::flat_hash_map held wholly in memory (the best
+// in-memory design), and an ordered map of string pairs written the obvious
+// way (for checking results on small corpora). Every configuration runs in a
+// forked child so that its peak memory is its own; engine and flat-hash run
+// in turn, round after round, and the summary gives medians and ratios.
 //
 //   cooccurrence_bench [--size-mib N] [--long-size-mib N] [--vocabulary N]
-//                      [--zipf X] [--dir PATH] [--skip-reference]
-//                      [--only engine-30|reference-30|engine-300|reference-300]
+//                      [--zipf X] [--input PATH] [--rounds N]
+//                      [--check-size-kib N] [--dir PATH] [--only NAME]
 //
-// Corpora (deterministic): records of 10 to 50 terms (about 30), and records
-// of 250 to 350 terms (about 300), terms drawn with Zipf-distributed ranks
-// from the shared benchmark vocabulary (ASCII and GBK terms that all pass the
-// term rule). A record of n terms holds n (n - 1) / 2 pair occurrences.
+// Corpora (deterministic): records of 10 to 50 terms ("30"), and records of
+// 250 to 350 terms ("300"), terms drawn with Zipf-distributed ranks from the
+// shared benchmark vocabulary (ASCII and GBK terms that all pass the term
+// rule); or one record per line of --input ("input"), terms joined by "/".
+// A record of n terms holds n (n - 1) / 2 pair occurrences. NAME for --only:
+// check, 30, 300.
+//
+// "check" runs the engine, flat-hash and the ordered map over small corpora
+// of both shapes and compares the three result files byte for byte; every
+// round of the large corpora compares the engine's with flat-hash's.
 //
 // Pairs per second are the pair occurrences of the corpus over the wall time
-// of StatJob::Run: counting, every spill, the merge, and the delivery into the
-// result file. The engine's result files are compared byte for byte with the
-// reference's.
+// of the whole run: for the engine StatJob::Run (counting, every spill, the
+// merge, and the delivery into the result file), for a reference its
+// counting and its writing of the same result file.
 #include <malloc.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
+#include <absl/container/flat_hash_map.h>
+#include <absl/strings/string_view.h>
+
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -43,10 +56,13 @@
 #include "support/corpus.h"
 #include "support/memory_host.h"
 #include "support/peak_memory.h"
+#include "support/runs.h"
 
 namespace {
 
 using vocs::bench::CorpusOptions;
+using vocs::bench::Measurement;
+using vocs::bench::Summary;
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
@@ -55,8 +71,10 @@ struct Flags {
   size_t long_size_mib = 1;
   size_t vocabulary = 100000;
   double zipf = 1.0;
+  std::string input;
+  int rounds = 3;
+  size_t check_size_kib = 512;
   std::string dir = "/tmp";
-  bool skip_reference = false;
   std::string only;
 };
 
@@ -126,15 +144,6 @@ double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// User and system time of this process so far: on a shared machine a steadier
-// measure than the wall clock.
-double CpuSeconds() {
-  struct rusage usage;
-  ::getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // The engine, with the time of its last two phases taken apart.
 class TimedTask final : public vocs::CooccurrenceTask {
  public:
@@ -162,50 +171,44 @@ size_t CountLines(const std::string& path) {
   return lines;
 }
 
-std::string Report(const char* name, const Corpus& corpus, double seconds, double cpu,
-                   size_t distinct, const std::string& detail, size_t baseline) {
-  const size_t peak = vocs::bench::PeakResidentBytes();
-  char text[640];
-  std::snprintf(text, sizeof(text),
-                "%-13s %7.2f s (cpu %6.2f s) %6.2f M pairs/s  distinct %9zu  %s  peak %7.1f MiB "
-                "(inputs %5.1f MiB, run %7.1f MiB)\n",
-                name, seconds, cpu, static_cast<double>(corpus.pairs) / 1e6 / seconds, distinct,
-                detail.c_str(), static_cast<double>(peak) / kMiB,
-                static_cast<double>(baseline) / kMiB,
-                static_cast<double>(peak > baseline ? peak - baseline : 0) / kMiB);
-  return text;
+// One engine run, its three phases printed by the child.
+Measurement RunEngine(const char* name, const Corpus& corpus, const std::string& work,
+                      const std::string& output) {
+  return vocs::bench::MeasureInChild([&](Measurement* m) {
+    CountingEnv env;
+    vocs::ScopedEnvForTesting scoped(&env);
+    vocs::bench::MemoryHost host(corpus.text);
+    vocs::StatJob job;
+    job.SetHost(&host);
+    job.AddFieldSource("body", vocs::kModeNormal, nullptr);
+    vocs::CooccurrenceFileWriter writer;
+    TimedTask task;
+    task.SetTempDir(work.c_str());
+    task.SetOutputName(output);
+    task.SetWriter(&writer);
+    job.SetCooccurrenceTask(&task);
+    bool ok = false;
+    vocs::bench::Time([&] { ok = job.Run("SELECT body FROM corpus"); }, m);
+    if (!ok) {
+      std::fprintf(stderr, "%s: run failed with %d\n", name, job.error_code());
+      std::exit(1);
+    }
+    m->distinct = static_cast<double>(CountLines(output) - 1);
+    m->spills = env.spills;
+    m->passes = env.passes;
+    std::printf("  %-10s phases: count %.2f s, finish %.2f s, deliver %.2f s\n", name,
+                m->wall - task.finish_seconds - task.deliver_seconds, task.finish_seconds,
+                task.deliver_seconds);
+    std::fflush(stdout);
+  });
 }
 
-std::string RunEngine(const char* name, const Corpus& corpus, const std::string& work,
-                      const std::string& output) {
-  const size_t baseline = vocs::bench::CurrentResidentBytes();
-  CountingEnv env;
-  vocs::ScopedEnvForTesting scoped(&env);
-  vocs::bench::MemoryHost host(corpus.text);
-  vocs::StatJob job;
-  job.SetHost(&host);
-  job.AddFieldSource("body", vocs::kModeNormal, nullptr);
-  vocs::CooccurrenceFileWriter writer;
-  TimedTask task;
-  task.SetTempDir(work.c_str());
-  task.SetOutputName(output);
-  task.SetWriter(&writer);
-  job.SetCooccurrenceTask(&task);
-  const double cpu_start = CpuSeconds();
-  const auto start = std::chrono::steady_clock::now();
-  const bool ok = job.Run("SELECT body FROM corpus");
-  const double seconds = Since(start);
-  const double cpu = CpuSeconds() - cpu_start;
-  if (!ok) {
-    std::fprintf(stderr, "%s: run failed with %d\n", name, job.error_code());
-    std::exit(1);
-  }
-  char detail[160];
-  std::snprintf(detail, sizeof(detail),
-                "spills %2d passes %d (count %.2f s, finish %.2f s, deliver %.2f s)", env.spills,
-                env.passes, seconds - task.finish_seconds - task.deliver_seconds,
-                task.finish_seconds, task.deliver_seconds);
-  return Report(name, corpus, seconds, cpu, CountLines(output) - 1, detail, baseline);
+void PrintRun(const char* name, const Corpus& corpus, const Measurement& m) {
+  std::printf("  %-10s wall %7.3f s (cpu %7.3f s) %6.2f M pairs/s  distinct %9.0f  spills %2d "
+              "passes %d  peak %7.1f MiB (inputs %5.1f, run %7.1f)\n",
+              name, m.wall, m.cpu, static_cast<double>(corpus.pairs) / 1e6 / m.wall, m.distinct,
+              m.spills, m.passes, m.peak / kMiB, m.baseline / kMiB, m.run_bytes() / kMiB);
+  std::fflush(stdout);
 }
 
 void AppendValue(double value, std::string* out) {
@@ -214,17 +217,21 @@ void AppendValue(double value, std::string* out) {
   out->append(text);
 }
 
-// The obvious engine: every pair into an ordered map of string pairs, every
-// term into an ordered map of counts, all in memory; then the result file.
-std::string RunReference(const char* name, const Corpus& corpus, const std::string& output) {
-  const size_t baseline = vocs::bench::CurrentResidentBytes();
-  const double cpu_start = CpuSeconds();
-  const auto start = std::chrono::steady_clock::now();
-  std::map<std::pair<std::string, std::string>, int64_t> pairs;
-  std::map<std::string, int64_t> term_counts;
-  int64_t total = 0;
-  std::vector<std::string> terms;
-  const std::string& text = corpus.text;
+std::string HeaderLine() {
+  std::string line;
+  for (size_t i = 0; i < vocs::kCooccurrenceFieldCount; ++i) {
+    if (i > 0) line += '\t';
+    line += vocs::kCooccurrenceFields[i].column_name;
+  }
+  line += "\r\n";
+  return line;
+}
+
+// Calls f(begin, end) with the bytes of every term of the record that passes
+// the term rule of these corpora, in order.
+template <typename F>
+void ForEachRecord(const std::string& text, F f) {
+  std::vector<std::string_view> terms;
   for (size_t pos = 0; pos < text.size();) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
@@ -232,61 +239,126 @@ std::string RunReference(const char* name, const Corpus& corpus, const std::stri
     for (size_t cur = pos; cur <= end;) {
       size_t slash = text.find('/', cur);
       if (slash == std::string::npos || slash > end) slash = end;
-      std::string term = text.substr(cur, slash - cur);
-      if (term.size() >= 4 && static_cast<unsigned char>(term[0]) >= 0x41) {
-        terms.push_back(std::move(term));
-      }
+      std::string_view term(text.data() + cur, slash - cur);
+      if (term.size() >= 4 && static_cast<unsigned char>(term[0]) >= 0x41) terms.push_back(term);
       cur = slash + 1;
     }
-    for (size_t i = 0; i < terms.size(); ++i) {
-      for (size_t j = i + 1; j < terms.size(); ++j) {
-        ++pairs[{terms[i], terms[j]}];
-        ++term_counts[terms[i]];
-        ++term_counts[terms[j]];
-        total += 2;
-      }
-    }
+    f(terms);
     pos = end + 1;
   }
-  std::ofstream out(output, std::ios::binary);
-  std::string line;
-  for (size_t i = 0; i < vocs::kCooccurrenceFieldCount; ++i) {
-    if (i > 0) line += '\t';
-    line += vocs::kCooccurrenceFields[i].column_name;
-  }
-  line += "\r\n";
-  out << line;
-  for (const auto& [key, count] : pairs) {
-    const double c = static_cast<double>(count);
-    line = key.first + "\t" + key.second + "\t" + std::to_string(count) + "\t";
-    AppendValue(c / static_cast<double>(term_counts[key.first]) * 100, &line);
-    line += '\t';
-    AppendValue(static_cast<float>(c / static_cast<double>(term_counts[key.second]) * 100),
-                &line);
-    line += '\t';
-    AppendValue(static_cast<float>(c / static_cast<double>(total) * 100), &line);
-    line += "\r\n";
-    out << line;
-  }
-  out.close();
-  const double seconds = Since(start);
-  return Report(name, corpus, seconds, CpuSeconds() - cpu_start, pairs.size(), "", baseline);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
-  std::istreambuf_iterator<char> ia(fa), ib(fb), end;
-  return std::string(ia, end) == std::string(ib, end);
+// The obvious engine: every pair into an ordered map of string pairs, every
+// term into an ordered map of counts, all in memory; then the result file.
+Measurement RunMapReference(const Corpus& corpus, const std::string& output) {
+  return vocs::bench::MeasureInChild([&](Measurement* m) {
+    std::map<std::pair<std::string, std::string>, int64_t> pairs;
+    vocs::bench::Time(
+        [&] {
+          std::map<std::string, int64_t> term_counts;
+          int64_t total = 0;
+          ForEachRecord(corpus.text, [&](const std::vector<std::string_view>& terms) {
+            for (size_t i = 0; i < terms.size(); ++i) {
+              for (size_t j = i + 1; j < terms.size(); ++j) {
+                ++pairs[{std::string(terms[i]), std::string(terms[j])}];
+                ++term_counts[std::string(terms[i])];
+                ++term_counts[std::string(terms[j])];
+                total += 2;
+              }
+            }
+          });
+          std::ofstream out(output, std::ios::binary);
+          out << HeaderLine();
+          std::string line;
+          for (const auto& [key, count] : pairs) {
+            const double c = static_cast<double>(count);
+            line = key.first + "\t" + key.second + "\t" + std::to_string(count) + "\t";
+            AppendValue(c / static_cast<double>(term_counts[key.first]) * 100, &line);
+            line += '\t';
+            AppendValue(static_cast<float>(c / static_cast<double>(term_counts[key.second]) * 100),
+                        &line);
+            line += '\t';
+            AppendValue(static_cast<float>(c / static_cast<double>(total) * 100), &line);
+            line += "\r\n";
+            out << line;
+          }
+        },
+        m);
+    m->distinct = static_cast<double>(pairs.size());
+  });
 }
 
-void RunChild(const std::function<std::string()>& body) {
-  std::string text;
-  if (!vocs::bench::RunInChild(body, &text)) {
-    std::fprintf(stderr, "a benchmark child failed\n");
-    std::exit(1);
-  }
-  std::fputs(text.c_str(), stdout);
-  std::fflush(stdout);
+
+// The best in-memory design: terms interned to dense ids in a flat hash map,
+// each pair counted under the 64-bit key of its two ids in another; at the
+// end the ids are ranked by term, the pairs sorted by their ranks, and the
+// lines written through one buffer.
+Measurement RunFlatHashReference(const Corpus& corpus, const std::string& output) {
+  return vocs::bench::MeasureInChild([&](Measurement* m) {
+    absl::flat_hash_map<uint64_t, int64_t> pairs;
+    vocs::bench::Time(
+        [&] {
+          absl::flat_hash_map<std::string, uint32_t> ids;
+          std::vector<std::string> names;
+          std::vector<int64_t> term_counts;
+          int64_t total = 0;
+          std::vector<uint32_t> record;
+          ForEachRecord(corpus.text, [&](const std::vector<std::string_view>& terms) {
+            record.clear();
+            for (std::string_view term : terms) {
+              auto [it, inserted] = ids.try_emplace(absl::string_view(term.data(), term.size()),
+                                                    static_cast<uint32_t>(names.size()));
+              if (inserted) {
+                names.emplace_back(term);
+                term_counts.push_back(0);
+              }
+              record.push_back(it->second);
+            }
+            const size_t n = record.size();
+            for (size_t i = 0; i < n; ++i) {
+              const uint64_t a = static_cast<uint64_t>(record[i]) << 32;
+              for (size_t j = i + 1; j < n; ++j) ++pairs[a | record[j]];
+              term_counts[record[i]] += static_cast<int64_t>(n - 1);
+            }
+            total += static_cast<int64_t>(n * (n - 1));
+          });
+          std::vector<uint32_t> order(names.size());
+          for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+          std::sort(order.begin(), order.end(),
+                    [&](uint32_t a, uint32_t b) { return names[a] < names[b]; });
+          std::vector<uint32_t> rank(names.size());
+          for (uint32_t r = 0; r < order.size(); ++r) rank[order[r]] = r;
+          std::vector<std::pair<uint64_t, int64_t>> sorted;
+          sorted.reserve(pairs.size());
+          for (const auto& [key, count] : pairs) {
+            sorted.emplace_back(static_cast<uint64_t>(rank[key >> 32]) << 32 |
+                                    rank[key & 0xFFFFFFFFu],
+                                count);
+          }
+          std::sort(sorted.begin(), sorted.end());
+          vocs::bench::ResultOutput out(output);
+          out.text() = HeaderLine();
+          for (const auto& [key, count] : sorted) {
+            const uint32_t a = order[key >> 32];
+            const uint32_t b = order[key & 0xFFFFFFFFu];
+            const double c = static_cast<double>(count);
+            out.text() += names[a];
+            out.text() += '\t';
+            out.text() += names[b];
+            out.text() += '\t';
+            out.AppendInt(count);
+            out.text() += '\t';
+            out.AppendFixed4(c / static_cast<double>(term_counts[a]) * 100);
+            out.text() += '\t';
+            out.AppendFixed4(static_cast<float>(c / static_cast<double>(term_counts[b]) * 100));
+            out.text() += '\t';
+            out.AppendFixed4(static_cast<float>(c / static_cast<double>(total) * 100));
+            out.EndLine();
+          }
+        },
+        m);
+    m->distinct = static_cast<double>(pairs.size());
+  });
 }
 
 Flags ParseFlags(int argc, char** argv) {
@@ -312,8 +384,12 @@ Flags ParseFlags(int argc, char** argv) {
       flags.dir = value();
     } else if (arg == "--only") {
       flags.only = value();
-    } else if (arg == "--skip-reference") {
-      flags.skip_reference = true;
+    } else if (arg == "--input") {
+      flags.input = value();
+    } else if (arg == "--rounds") {
+      flags.rounds = std::max(1, std::atoi(value()));
+    } else if (arg == "--check-size-kib") {
+      flags.check_size_kib = std::strtoul(value(), nullptr, 10);
     } else {
       std::fprintf(stderr, "unknown flag %s\n", argv[i]);
       std::exit(2);
@@ -322,39 +398,75 @@ Flags ParseFlags(int argc, char** argv) {
   return flags;
 }
 
-// Runs the engine and the reference over one corpus and compares their
-// result files. False when they differ.
-bool RunShape(const Flags& flags, const std::string& base, const char* label, size_t size_mib,
-              RecordShape shape) {
-  const std::string engine_name = std::string("engine-") + label;
-  const std::string reference_name = std::string("reference-") + label;
-  auto wanted = [&](const std::string& name) { return flags.only.empty() || flags.only == name; };
-  if (!wanted(engine_name) && !wanted(reference_name)) return true;
-  const Corpus corpus = MakeCorpus(size_mib << 20, shape, flags, 1);
-  malloc_trim(0);
-  std::printf("corpus %s: %.1f MiB, %zu records of %zu to %zu terms, %zu terms, %zu pairs "
-              "(Zipf %.1f over %zu)\n",
-              label, static_cast<double>(corpus.text.size()) / kMiB, corpus.records,
-              shape.min_terms, shape.max_terms, corpus.terms, corpus.pairs, flags.zipf,
-              flags.vocabulary);
+Corpus ReadCorpus(const std::string& path) {
+  Corpus corpus;
+  corpus.text = vocs::bench::ReadInputFile(path);
+  if (!corpus.text.empty() && corpus.text.back() != '\n') corpus.text.push_back('\n');
+  ForEachRecord(corpus.text, [&](const std::vector<std::string_view>& terms) {
+    ++corpus.records;
+    corpus.terms += terms.size();
+    corpus.pairs += terms.size() * (terms.size() - (terms.empty() ? 0 : 1)) / 2;
+  });
+  return corpus;
+}
+
+void Describe(const char* label, const Corpus& corpus) {
+  std::printf("corpus %s: %.2f MiB, %zu records, %zu terms, %zu pairs\n", label,
+              static_cast<double>(corpus.text.size()) / kMiB, corpus.records, corpus.terms,
+              corpus.pairs);
   std::fflush(stdout);
-  const std::string engine_file = base + "/" + engine_name + ".txt";
-  const std::string reference_file = base + "/" + reference_name + ".txt";
-  if (wanted(engine_name)) {
-    RunChild([&] { return RunEngine(engine_name.c_str(), corpus, base + "/work-" + label + "/",
-                                    engine_file); });
+}
+
+// The three counters over small corpora of both shapes; false when a result
+// file differs from the ordered map's.
+bool Check(const Flags& flags, const std::string& base) {
+  bool same = true;
+  const RecordShape shapes[] = {{10, 50}, {250, 350}};
+  for (const RecordShape& shape : shapes) {
+    const size_t bytes = (flags.check_size_kib << 10) / (shape.max_terms > 100 ? 8 : 1);
+    const Corpus corpus = MakeCorpus(bytes, shape, flags, 2);
+    Describe(shape.max_terms > 100 ? "check-300" : "check-30", corpus);
+    PrintRun("engine", corpus, RunEngine("engine", corpus, base + "/cw/", base + "/c1.txt"));
+    PrintRun("flat-hash", corpus, RunFlatHashReference(corpus, base + "/c2.txt"));
+    PrintRun("std::map", corpus, RunMapReference(corpus, base + "/c3.txt"));
+    same = same && vocs::bench::SameFile(base + "/c1.txt", base + "/c3.txt") &&
+           vocs::bench::SameFile(base + "/c2.txt", base + "/c3.txt");
   }
-  if (wanted(reference_name) && !flags.skip_reference) {
-    RunChild([&] { return RunReference(reference_name.c_str(), corpus, reference_file); });
+  std::printf("check: engine and flat-hash result files equal the ordered map's: %s\n\n",
+              same ? "yes" : "NO");
+  return same;
+}
+
+// Engine and flat-hash in turn over one corpus; false when their result
+// files differ.
+bool Compare(const Flags& flags, const std::string& base, const char* label,
+             const Corpus& corpus) {
+  Describe(label, corpus);
+  std::vector<Measurement> engine, flat;
+  bool same = true;
+  const std::string engine_file = base + "/engine.txt";
+  const std::string flat_file = base + "/flat.txt";
+  for (int r = 0; r < flags.rounds; ++r) {
+    engine.push_back(RunEngine("engine", corpus, base + "/work/", engine_file));
+    PrintRun("engine", corpus, engine.back());
+    flat.push_back(RunFlatHashReference(corpus, flat_file));
+    PrintRun("flat-hash", corpus, flat.back());
+    same = same && vocs::bench::SameFile(engine_file, flat_file);
   }
-  if (flags.only.empty() && !flags.skip_reference) {
-    const bool same = SameFile(engine_file, reference_file);
-    std::printf("result files equal to the reference: %s\n", same ? "yes" : "NO");
-    if (!same) return false;
-  }
+  const Summary e = vocs::bench::Summarize(engine);
+  const Summary f = vocs::bench::Summarize(flat);
+  const double pairs = static_cast<double>(corpus.pairs) / 1e6;
+  std::printf("%s: medians of %d: engine %.3f s (cpu %.3f, %.2f M pairs/s), flat-hash %.3f s "
+              "(cpu %.3f, %.2f M pairs/s); flat-hash / engine: wall %.2f, cpu %.2f (target at "
+              "least 2); peak above inputs: engine %.1f MiB, flat-hash %.1f MiB (target: "
+              "engine less); result files equal: %s\n\n",
+              label, flags.rounds, e.wall, e.cpu, pairs / e.wall, f.wall, f.cpu, pairs / f.wall,
+              f.wall / e.wall, f.cpu / e.cpu, e.run_bytes / kMiB, f.run_bytes / kMiB,
+              same ? "yes" : "NO");
+  std::fflush(stdout);
   std::filesystem::remove(engine_file);
-  std::filesystem::remove(reference_file);
-  return true;
+  std::filesystem::remove(flat_file);
+  return same;
 }
 
 }  // namespace
@@ -363,8 +475,23 @@ int main(int argc, char** argv) {
   const Flags flags = ParseFlags(argc, argv);
   const std::string base = flags.dir + "/vocs-cooccurrence-bench-" + std::to_string(::getpid());
   std::filesystem::create_directories(base);
-  bool ok = RunShape(flags, base, "30", flags.size_mib, RecordShape{10, 50});
-  ok = RunShape(flags, base, "300", flags.long_size_mib, RecordShape{250, 350}) && ok;
+  auto wanted = [&](const char* name) { return flags.only.empty() || flags.only == name; };
+  bool ok = true;
+  if (wanted("check")) ok = Check(flags, base) && ok;
+  if (!flags.input.empty()) {
+    ok = Compare(flags, base, "input", ReadCorpus(flags.input)) && ok;
+  } else {
+    if (wanted("30")) {
+      const Corpus corpus = MakeCorpus(flags.size_mib << 20, RecordShape{10, 50}, flags, 1);
+      malloc_trim(0);
+      ok = Compare(flags, base, "30", corpus) && ok;
+    }
+    if (wanted("300")) {
+      const Corpus corpus = MakeCorpus(flags.long_size_mib << 20, RecordShape{250, 350}, flags, 1);
+      malloc_trim(0);
+      ok = Compare(flags, base, "300", corpus) && ok;
+    }
+  }
   std::filesystem::remove_all(base);
   return ok ? 0 : 1;
 }

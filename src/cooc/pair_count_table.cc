@@ -19,9 +19,7 @@ size_t GrowAt(size_t slots) { return slots / 10 * 7; }
 }  // namespace
 
 PairCountTable::Storage PairCountTable::Allocate(int bits) {
-  void* p = std::calloc(size_t{1} << bits, sizeof(Slot));
-  if (p == nullptr) throw std::bad_alloc();
-  return Storage(static_cast<Slot*>(p));
+  return MakeTableArray<Slot>(size_t{1} << bits);
 }
 
 void PairCountTable::Release() {

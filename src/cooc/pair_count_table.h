@@ -9,8 +9,8 @@
 // to the spill threshold would fault in twice the final size. So the table
 // doubles only through its small sizes; past them it jumps to the room the
 // engine reserved for its whole spill threshold, and it keeps that storage
-// when it is cleared, since a run that spills once fills it again. Storage
-// comes zeroed from the allocator (calloc). Beyond the reserve the table
+// when it is cleared, since a run that spills once fills it again. Storage is
+// zeroed table memory (huge pages once it is large). Beyond the reserve the table
 // still grows by doubling.
 //
 // TakeEntries hands the occupied slots to the spill in one contiguous block so
@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+
+#include "platform/table_memory.h"
 
 namespace vocs {
 
@@ -99,10 +101,7 @@ class PairCountTable {
   void Release();
 
  private:
-  struct FreeDeleter {
-    void operator()(Slot* p) const { std::free(p); }
-  };
-  using Storage = std::unique_ptr<Slot[], FreeDeleter>;
+  using Storage = TableArray<Slot>;
 
   // Zeroed storage for 2^bits slots; throws std::bad_alloc.
   static Storage Allocate(int bits);

@@ -4,42 +4,19 @@
 #include <cstring>
 #include <memory>
 
+#include "sorted_run/radix_sort.h"
+
 namespace vocs {
 
 namespace {
 
 using Slot = PairCountTable::Slot;
 
-// Digits of 10 bits keep the number of places written at once small enough
-// for the processor's caches and address translation.
-constexpr int kDigitBits = 10;
-constexpr size_t kBuckets = size_t{1} << kDigitBits;
 // The first split uses at most 2^8 parts.
 constexpr int kMaxSplitBits = 8;
 
-// Radix sort of a[0, n) by the `bits` low bits of the keys, through b[0, n).
-// Returns a or b, whichever holds the result.
 Slot* RadixSort(Slot* a, Slot* b, size_t n, int bits) {
-  if (n < 64) {
-    std::sort(a, a + n, [](const Slot& x, const Slot& y) { return x.key < y.key; });
-    return a;
-  }
-  Slot* from = a;
-  Slot* to = b;
-  for (int shift = 0; shift < bits; shift += kDigitBits) {
-    size_t offsets[kBuckets] = {};
-    for (size_t i = 0; i < n; ++i) ++offsets[(from[i].key >> shift) & (kBuckets - 1)];
-    if (offsets[(from[0].key >> shift) & (kBuckets - 1)] == n) continue;  // one digit only
-    size_t sum = 0;
-    for (size_t& o : offsets) {
-      const size_t c = o;
-      o = sum;
-      sum += c;
-    }
-    for (size_t i = 0; i < n; ++i) to[offsets[(from[i].key >> shift) & (kBuckets - 1)]++] = from[i];
-    std::swap(from, to);
-  }
-  return from;
+  return RadixSortByKey(a, b, n, bits, [](const Slot& s) { return s.key; });
 }
 
 // Sorts a[0, n) through b and leaves the result in a.

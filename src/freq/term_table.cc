@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
+#include "sorted_run/radix_sort.h"
 #include "text/order_prefix.h"
 
 namespace vocs {
@@ -10,6 +12,10 @@ namespace vocs {
 namespace {
 
 constexpr size_t kInitialSlots = 1 << 12;
+// Up to this many terms the spill order is radix sorted, which takes room
+// again as large as the sort keys; past it a comparison sort in place keeps
+// the peak of a table at the spill threshold lower.
+constexpr size_t kRadixSortLimit = size_t{1} << 21;
 
 inline uint64_t Mix(uint64_t x) {
   x ^= x >> 32;
@@ -40,7 +46,8 @@ uint32_t HashTerm(std::string_view term) {
   return static_cast<uint32_t>(h ^ (h >> 29));
 }
 
-TermTable::TermTable() : slots_(kInitialSlots, Slot{0, 0}), mask_(kInitialSlots - 1) {}
+TermTable::TermTable()
+    : slots_(MakeTableArray<Slot>(kInitialSlots)), mask_(kInitialSlots - 1) {}
 
 TermTable::~TermTable() = default;
 
@@ -114,17 +121,17 @@ TermStats* TermTable::FindOrInsert(std::string_view term, uint32_t hash, bool* i
     }
   }
   // New term. Keep the load factor at or below 0.7 so probes stay short.
-  if ((size_ + 1) * 10 > slots_.size() * 7) {
+  if ((size_ + 1) * 10 > (mask_ + 1) * 7) {
     Grow();
     for (i = hash & mask_; slots_[i].entry_plus_one != 0; i = (i + 1) & mask_) {
     }
   }
   const size_t index = size_;
   if (index / kEntriesPerBlock >= entry_blocks_.size()) {
-    entry_blocks_.push_back(std::make_unique<Entry[]>(kEntriesPerBlock));
+    entry_blocks_.push_back(MakeTableArray<EntryRoom>(kEntriesPerBlock));
   }
-  Entry& entry = EntryAt(static_cast<uint32_t>(index));
-  entry.stats = TermStats{};
+  EntryRoom& room = entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
+  Entry& entry = *std::construct_at(reinterpret_cast<Entry*>(room.bytes));
   entry.length = static_cast<uint32_t>(term.size());
   std::memset(entry.bytes, 0, kInlineBytes);
   if (term.size() <= kInlineBytes) {
@@ -143,7 +150,7 @@ const char* TermTable::CopyToArena(std::string_view term) {
   if (term.size() > kArenaBlockSize) {
     // A term larger than a whole block gets a block of its own, placed before
     // the block being filled so that filling goes on where it was.
-    auto block = std::make_unique<char[]>(term.size());
+    auto block = std::make_unique_for_overwrite<char[]>(term.size());
     std::memcpy(block.get(), term.data(), term.size());
     const char* data = block.get();
     arena_blocks_.insert(arena_blocks_.begin() + static_cast<ptrdiff_t>(arena_block_),
@@ -155,7 +162,7 @@ const char* TermTable::CopyToArena(std::string_view term) {
     if (arena_block_ < arena_blocks_.size()) ++arena_block_;
     arena_used_ = 0;
     if (arena_block_ >= arena_blocks_.size()) {
-      arena_blocks_.push_back(std::make_unique<char[]>(kArenaBlockSize));
+      arena_blocks_.push_back(std::make_unique_for_overwrite<char[]>(kArenaBlockSize));
     }
   }
   char* data = arena_blocks_[arena_block_].get() + arena_used_;
@@ -165,9 +172,11 @@ const char* TermTable::CopyToArena(std::string_view term) {
 }
 
 void TermTable::Grow() {
-  std::vector<Slot> bigger(slots_.size() * 2, Slot{0, 0});
-  const size_t mask = bigger.size() - 1;
-  for (const Slot& slot : slots_) {
+  const size_t count = (mask_ + 1) * 2;
+  TableArray<Slot> bigger = MakeTableArray<Slot>(count);
+  const size_t mask = count - 1;
+  for (size_t r = 0; r <= mask_; ++r) {
+    const Slot& slot = slots_[r];
     if (slot.entry_plus_one == 0) continue;
     size_t i = slot.hash & mask;
     while (bigger[i].entry_plus_one != 0) i = (i + 1) & mask;
@@ -195,25 +204,41 @@ void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
     const std::string_view term = Term(static_cast<uint32_t>(i));
     keys[i] = Key{OrderPrefix(term), static_cast<uint32_t>(i)};
   }
-  std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
+  // Equal first eight bytes (zero-padded): the whole terms decide.
+  auto by_term = [this](const Key& a, const Key& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    // Equal first eight bytes (zero-padded): the whole terms decide.
     return Term(a.index) < Term(b.index);
-  });
+  };
+  if (size_ <= kRadixSortLimit) {
+    // Radix sort by prefix, then the terms of each run of equal prefixes.
+    std::vector<Key> room(size_);
+    Key* sorted = RadixSortByKey(keys.data(), room.data(), size_, 64,
+                                 [](const Key& k) { return k.prefix; });
+    for (size_t begin = 0; begin < size_;) {
+      size_t end = begin + 1;
+      while (end < size_ && sorted[end].prefix == sorted[begin].prefix) ++end;
+      if (end - begin > 1) std::sort(sorted + begin, sorted + end, by_term);
+      begin = end;
+    }
+    order->resize(size_);
+    for (size_t i = 0; i < size_; ++i) (*order)[i] = sorted[i].index;
+    return;
+  }
+  std::sort(keys.begin(), keys.end(), by_term);
   order->resize(size_);
   for (size_t i = 0; i < size_; ++i) (*order)[i] = keys[i].index;
 }
 
 void TermTable::Clear() {
   if (size_ == 0) return;
-  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
+  std::fill(slots_.get(), slots_.get() + mask_ + 1, Slot{0, 0});
   size_ = 0;
   arena_block_ = 0;
   arena_used_ = 0;
 }
 
 size_t TermTable::MemoryUsage() const {
-  return slots_.capacity() * sizeof(Slot) +
+  return (mask_ + 1) * sizeof(Slot) +
          entry_blocks_.size() * kEntriesPerBlock * sizeof(Entry) +
          arena_blocks_.size() * kArenaBlockSize;
 }

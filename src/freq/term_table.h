@@ -21,8 +21,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
+
+#include "platform/table_memory.h"
 
 namespace vocs {
 
@@ -80,8 +83,7 @@ class TermTable {
       const size_t begin = b * kEntriesPerBlock;
       if (begin >= size_) break;
       const size_t n = size_ - begin < kEntriesPerBlock ? size_ - begin : kEntriesPerBlock;
-      Entry* block = entry_blocks_[b].get();
-      for (size_t i = 0; i < n; ++i) f(block[i].stats);
+      for (size_t i = 0; i < n; ++i) f(EntryAt(static_cast<uint32_t>(begin + i)).stats);
     }
   }
 
@@ -113,17 +115,26 @@ class TermTable {
   static constexpr size_t kEntriesPerBlock = 1 << 16;
   static constexpr size_t kArenaBlockSize = 1 << 20;
 
+  // Room for one entry. Blocks are table memory, which is not written when
+  // it is allocated, so the pages of a block are touched only as entries
+  // fill it: a small run stays small, and a new block costs nothing until it
+  // is used. An entry is constructed in its room when its term is inserted.
+  struct alignas(Entry) EntryRoom {
+    unsigned char bytes[sizeof(Entry)];
+  };
+
   Entry& EntryAt(uint32_t index) const {
-    return entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
+    EntryRoom& room = entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
+    return *std::launder(reinterpret_cast<Entry*>(room.bytes));
   }
   const char* CopyToArena(std::string_view term);
   static bool SameTerm(const Entry& entry, std::string_view term);
   void Grow();
 
-  std::vector<Slot> slots_;
+  TableArray<Slot> slots_;  // mask_ + 1 slots
   size_t mask_ = 0;
   size_t size_ = 0;
-  std::vector<std::unique_ptr<Entry[]>> entry_blocks_;
+  std::vector<TableArray<EntryRoom>> entry_blocks_;
   std::vector<std::unique_ptr<char[]>> arena_blocks_;
   size_t arena_block_ = 0;  // the arena block being filled
   size_t arena_used_ = 0;   // bytes used in it

@@ -14,8 +14,8 @@ namespace vocs {
 
 namespace {
 
-// Source contents double as the read buffer of readField, so they start with
-// room for a typical field value.
+// The read buffer of readField, and padded source contents, start with room
+// for a typical field value.
 constexpr size_t kMinContentSize = 8192;
 constexpr size_t kWorkBufferSize = 102400;
 constexpr size_t kReadSlack = 1024;
@@ -155,8 +155,12 @@ void StatJob::CloseQuery() {
 }
 
 bool StatJob::RunRecordLoop() {
+  // Buffers and unresolved fields start padded with zero bytes to a typical
+  // field size; a resolved field's content is replaced by each record's text.
   for (StatSource& source : sources_) {
-    if (source.content.size() < kMinContentSize) source.content.resize(kMinContentSize, '\0');
+    if (source.kind < 0 && source.content.size() < kMinContentSize) {
+      source.content.resize(kMinContentSize, '\0');
+    }
   }
   const int32_t record_count = handle_.count;
   for (int32_t i = 0; i < record_count; ++i) {
@@ -220,6 +224,16 @@ bool StatJob::LoadSource(int32_t record, StatSource* source) {
   if (source->loaded) return true;
   if (source->kind >= 0) {
     if (!ReadFieldText(record, source)) return false;
+    if (source->mode == kModeNormal) {
+      // The host converts straight from the read buffer: no copy in between.
+      if (!ConvertText(read_buffer_.data(), read_length_, source)) {
+        error_code_ = VOCS_E_PREPARE_TEXT;
+        return false;
+      }
+      source->loaded = 1;
+      return true;
+    }
+    source->content.assign(read_buffer_.data(), read_length_);
   } else if (source->kind == kFile) {
     std::string bytes;
     if (!ReadFileToString(CurrentEnv(), source->name, &bytes)) {
@@ -240,22 +254,23 @@ bool StatJob::LoadSource(int32_t record, StatSource* source) {
 }
 
 bool StatJob::ReadFieldText(int32_t record, StatSource* source) {
-  std::string& content = source->content;
-  // The content keeps its storage from record to record: offer all of it.
-  content.resize(std::max(content.capacity(), kMinContentSize), '\0');
+  // The read buffer only grows, and only the growth is cleared: clearing all
+  // of it for every record would cost records times the largest record.
+  if (read_buffer_.size() < kMinContentSize) read_buffer_.resize(kMinContentSize, '\0');
   for (int attempt = 0;; ++attempt) {
     const int32_t available = static_cast<int32_t>(
-        std::min<size_t>(content.size() - 1, static_cast<size_t>(INT32_MAX)));
+        std::min<size_t>(read_buffer_.size() - 1, static_cast<size_t>(INT32_MAX)));
     int32_t length = available;
-    int32_t result = host_->readField(handle_, source->kind, record, content.data(), &length,
-                                      0, 0);
+    int32_t result = host_->readField(handle_, source->kind, record, read_buffer_.data(),
+                                      &length, 0, 0);
     if (result == VOCS_E_BUFFER_TOO_SMALL) {
       if (attempt + 1 >= kMaxBufferRetries || length < 0 ||
           static_cast<size_t>(length) > INT32_MAX - kReadSlack) {
         error_code_ = VOCS_E_BUFFER_TOO_SMALL;
         return false;
       }
-      content.resize(static_cast<size_t>(length) + kReadSlack, '\0');
+      const size_t wanted = static_cast<size_t>(length) + kReadSlack;
+      if (read_buffer_.size() < wanted) read_buffer_.resize(wanted, '\0');
       continue;
     }
     if (result >= 0 && length != -1) {
@@ -264,13 +279,27 @@ bool StatJob::ReadFieldText(int32_t record, StatSource* source) {
         error_code_ = VOCS_E_SOURCE_UNREADABLE;
         return false;
       }
-      content.resize(static_cast<size_t>(length));
+      read_length_ = static_cast<size_t>(length);
+      read_buffer_[read_length_] = '\0';  // the conversion reads up to a 0 byte
       return true;
     }
     // A result of 0 with no length would fail the run with code 0.
     error_code_ = result == 0 ? VOCS_E_SOURCE_UNREADABLE : result;
     return false;
   }
+}
+
+bool StatJob::ConvertText(const char* text, size_t length, StatSource* source) {
+  // Like the read buffer, the conversion buffer only grows.
+  const size_t needed = length * 2 + kReadSlack;
+  if (work_buffer_.size() < needed) work_buffer_.resize(needed, '\0');
+  int32_t available = static_cast<int32_t>(
+      std::min<size_t>(work_buffer_.size() - 1, static_cast<size_t>(INT32_MAX)));
+  if (host_->convertText(text, work_buffer_.data(), &available) != 0) return false;
+  const void* end = std::memchr(work_buffer_.data(), '\0', work_buffer_.size());
+  if (end == nullptr) return false;
+  source->content.assign(work_buffer_.data(), static_cast<const char*>(end) - work_buffer_.data());
+  return true;
 }
 
 bool StatJob::PrepareText(StatSource* source) {
@@ -292,21 +321,10 @@ bool StatJob::PrepareText(StatSource* source) {
       }
       return true;
     }
-    case kModeNormal: {
-      size_t needed = content.size() * 2 + kReadSlack;
-      if (work_buffer_.size() < needed) work_buffer_.resize(needed, '\0');
-      int32_t available = static_cast<int32_t>(
-          std::min<size_t>(work_buffer_.size() - 1, static_cast<size_t>(INT32_MAX)));
-      // content.c_str() ends the text at its first 0 byte for the host.
-      if (host_->convertText(content.c_str(), work_buffer_.data(), &available) != 0) {
-        return false;
-      }
-      const void* end = std::memchr(work_buffer_.data(), '\0', work_buffer_.size());
-      if (end == nullptr) return false;
-      work_buffer_.resize(static_cast<const char*>(end) - work_buffer_.data());
-      content.swap(work_buffer_);
-      return true;
-    }
+    case kModeNormal:
+      // c_str() ends the text at its first 0 byte for the host; the room
+      // offered for the result follows the whole content, padding included.
+      return ConvertText(content.c_str(), content.size(), source);
     default:
       return false;
   }

@@ -81,6 +81,9 @@ class StatJob {
   bool LoadSource(int32_t record, StatSource* source);
   bool ReadFieldText(int32_t record, StatSource* source);
   bool PrepareText(StatSource* source);
+  // Converts the 0-terminated `text` through the host into source->content;
+  // `length` sizes the room offered for the result.
+  bool ConvertText(const char* text, size_t length, StatSource* source);
   size_t ExpandDirectory(size_t position);
   void CloseQuery();
 
@@ -91,6 +94,10 @@ class StatJob {
   ResultHandle handle_{-1, 0, 0};
   HostInterface* host_ = nullptr;
   std::vector<StatSource> sources_;
+  // Both buffers keep their size from record to record and only grow, so a
+  // record costs its own length, not that of the largest record before it.
+  std::string read_buffer_;  // readField writes a field's text here
+  size_t read_length_ = 0;   // the length of the text in read_buffer_
   std::string work_buffer_;  // output of the host's text conversion (mode 2)
 };
 

@@ -342,6 +342,32 @@ TEST_F(StatJobTest, ModeTwoHandsTheHostsConversionToTheTask) {
   EXPECT_EQ(job2.error_code(), VOCS_E_PREPARE_TEXT);
 }
 
+TEST_F(StatJobTest, ModeTwoConvertsBuffersAndFilesAsWellAsFields) {
+  ScopedTempDir dir;
+  dir.WriteFile("a.txt", "from file");
+  RecordingHost host;
+  std::vector<int32_t> room;
+  host.convert_override = [&](const char* source, char* destination, int32_t* length) {
+    room.push_back(*length);
+    std::string converted = std::string("conv/") + source;
+    if (converted.size() + 1 > static_cast<size_t>(*length)) return -1;
+    std::memcpy(destination, converted.c_str(), converted.size() + 1);
+    return 0;
+  };
+  StatJob job;
+  job.SetHost(&host);
+  job.AddBufferSource("from buffer", -1, 2, nullptr);
+  job.AddFileSource(dir.Sub("a.txt").c_str(), 2, nullptr);
+  RecordingTask task;
+  job.SetFrequencyTask(&task);
+  ASSERT_TRUE(job.Run(nullptr));
+  EXPECT_EQ(task.contents, (std::vector<std::string>{"conv/from buffer", "conv/from file"}));
+  // The room offered follows the whole content: the buffer is padded to a
+  // typical field size first.
+  ASSERT_EQ(room.size(), 2u);
+  EXPECT_GE(room[0], 2 * 8192);
+}
+
 TEST_F(StatJobTest, BufferTooSmallIsRetriedWithTheNeededSizeAndSlack) {
   std::vector<int32_t> offered;
   host_.read_override = [&](int32_t, int32_t, char* buffer, int32_t* length) {
@@ -364,6 +390,24 @@ TEST_F(StatJobTest, BufferTooSmallIsRetriedWithTheNeededSizeAndSlack) {
   EXPECT_EQ(task_.contents.at(0), std::string(20000, 'q'));
   // The second record reuses the grown storage: no second retry.
   EXPECT_EQ(offered.size(), 3u);
+}
+
+TEST_F(StatJobTest, AShortRecordAfterALongOneSeesOnlyItsOwnText) {
+  // The buffers that grew for the long record are kept for the later ones;
+  // nothing of the long text may show through, with or without conversion.
+  const std::string long_text(300000, 'q');
+  for (int32_t mode : {0, 2}) {
+    RecordingHost host;
+    host.SetTable({"t"}, {{"ab/cd"}, {long_text}, {"e"}, {""}, {"fg"}});
+    StatJob job;
+    job.SetHost(&host);
+    job.AddFieldSource("t", mode, nullptr);
+    RecordingTask task;
+    job.SetFrequencyTask(&task);
+    ASSERT_TRUE(job.Run("SELECT t")) << mode;
+    EXPECT_EQ(task.contents, (std::vector<std::string>{"ab/cd", long_text, "e", "", "fg"}))
+        << mode;
+  }
 }
 
 TEST_F(StatJobTest, AHostThatAlwaysAnswersBufferTooSmallCannotHoldTheJob) {

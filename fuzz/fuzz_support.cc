@@ -98,20 +98,20 @@ bool ConfinedEnv::GetExecutablePath(std::string* path) {
   *path = root_ + "/bin/server";
   return true;
 }
-int ConfinedEnv::CreateDirectory(const std::string& path) {
-  return Inside(path) ? EnvWrapper::CreateDirectory(path) : 5;
+int ConfinedEnv::CreateDir(const std::string& path) {
+  return Inside(path) ? EnvWrapper::CreateDir(path) : 5;
 }
-bool ConfinedEnv::RemoveDirectory(const std::string& path) {
-  return Inside(path) && EnvWrapper::RemoveDirectory(path);
+bool ConfinedEnv::RemoveDir(const std::string& path) {
+  return Inside(path) && EnvWrapper::RemoveDir(path);
 }
-bool ConfinedEnv::DeleteFile(const std::string& path) {
-  return Inside(path) && EnvWrapper::DeleteFile(path);
+bool ConfinedEnv::RemoveFile(const std::string& path) {
+  return Inside(path) && EnvWrapper::RemoveFile(path);
 }
-bool ConfinedEnv::MoveFile(const std::string& from, const std::string& to) {
-  return Inside(from) && Inside(to) && EnvWrapper::MoveFile(from, to);
+bool ConfinedEnv::RenameFile(const std::string& from, const std::string& to) {
+  return Inside(from) && Inside(to) && EnvWrapper::RenameFile(from, to);
 }
-bool ConfinedEnv::CopyFile(const std::string& from, const std::string& to) {
-  return Inside(to) && EnvWrapper::CopyFile(from, to);
+bool ConfinedEnv::CopyFileTo(const std::string& from, const std::string& to) {
+  return Inside(to) && EnvWrapper::CopyFileTo(from, to);
 }
 bool ConfinedEnv::CreateTempFile(const std::string& directory, const std::string& prefix,
                                  std::string* path) {

@@ -51,11 +51,11 @@ class ConfinedEnv final : public EnvWrapper {
   ConfinedEnv& operator=(const ConfinedEnv&) = delete;
 
   bool GetExecutablePath(std::string* path) override;
-  int CreateDirectory(const std::string& path) override;
-  bool RemoveDirectory(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
-  bool MoveFile(const std::string& from, const std::string& to) override;
-  bool CopyFile(const std::string& from, const std::string& to) override;
+  int CreateDir(const std::string& path) override;
+  bool RemoveDir(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool CopyFileTo(const std::string& from, const std::string& to) override;
   bool CreateTempFile(const std::string& directory, const std::string& prefix,
                       std::string* path) override;
   bool CreateNewFile(const std::string& path) override;

@@ -12,8 +12,11 @@
 // Every other position is a reserved placeholder that the module never calls.
 // The class declares no virtual destructor, because one would take table
 // positions. A host written in another language can be a plain table of 68
-// function pointers whose first argument is the object: that is the layout of
-// this class under the platform's C++ ABI.
+// function pointers, called as the platform's C++ compilers call member
+// functions: on 32-bit Windows with the this-call convention (the object in
+// ECX, the other arguments on the stack, removed by the callee), which a C
+// host gets from __fastcall functions whose second parameter, passed in EDX,
+// is a dummy; elsewhere with the object as an ordinary first argument.
 //
 // Threads: the module calls the host on the thread that runs the command or
 // export, and adds no locking around the calls.

@@ -1,6 +1,7 @@
 #include "api/plug_module.h"
 
 #include <cstring>
+#include <mutex>
 #include <optional>
 
 #include "api/boundary_guard.h"
@@ -119,7 +120,7 @@ int32_t PlugModule::RunStatement(const char* statement) {
   StatCommand command;
   int parsed;
   {
-    std::lock_guard<std::mutex> lock(lock_);
+    std::lock_guard<Mutex> lock(lock_);
     parsed = ParseStatement(statement, &command);
   }
   if (parsed != 0) return VOCS_E_PARSE;

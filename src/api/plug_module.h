@@ -16,11 +16,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "api/packed_request.h"
 #include "api/statistics_runs.h"
+#include "platform/mutex.h"
 #include "vocs/module.h"
 
 namespace vocs {
@@ -67,7 +67,7 @@ class PlugModule final : public PlugModuleInterface {
   int32_t RunFrequencyStatement(const StatCommand& command, HostInterface* host);
   int32_t RunCooccurrenceStatement(const StatCommand& command, HostInterface* host);
 
-  std::mutex lock_;
+  Mutex lock_;  // a critical section on Windows
   std::string name_;
   std::atomic<HostInterface*> host_{nullptr};
   int32_t host_value_ = 0;

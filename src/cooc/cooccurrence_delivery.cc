@@ -41,13 +41,17 @@ int CooccurrenceTask::DeliverResults() {
   if (writer_ == nullptr) return 0;
   int result = writer_->open(outputName_);
   if (result != 0) return result;
-  std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath());
-  if (file == nullptr) return VOCS_E_RESULT_FILE_OPEN;
-  LineReader reader(std::move(file), kReadChunk);
-  std::string_view lines[kDeliveryBatch];
-  for (size_t n; (n = reader.ReadLines(lines, kDeliveryBatch)) > 0;) DeliverBatch(lines, n);
-  // A read error would cut the results short without notice.
-  if (reader.error()) return VOCS_E_RESULT_FILE_OPEN;
+  {
+    // The result file is closed before it is removed: Windows keeps an open
+    // file, and with it its directory, until the last handle goes.
+    std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath());
+    if (file == nullptr) return VOCS_E_RESULT_FILE_OPEN;
+    LineReader reader(std::move(file), kReadChunk);
+    std::string_view lines[kDeliveryBatch];
+    for (size_t n; (n = reader.ReadLines(lines, kDeliveryBatch)) > 0;) DeliverBatch(lines, n);
+    // A read error would cut the results short without notice.
+    if (reader.error()) return VOCS_E_RESULT_FILE_OPEN;
+  }
   result = writer_->finish();
   if (result != 0) return result;
   files_.RemoveTemporaryFiles();

@@ -9,7 +9,7 @@
 #include "job/stat_task.h"
 #include "platform/env.h"
 #include "platform/mbcs.h"
-#include "platform/path_style.h"
+#include "platform/paths.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -85,7 +85,7 @@ bool StatJob::AddFileSource(const char* path, int32_t mode, const char* mode_tex
     }
   }
   bool is_directory = false;
-  if (!CurrentEnv()->GetFileAttributes(path, &is_directory)) return false;
+  if (!CurrentEnv()->GetAttributes(path, &is_directory)) return false;
   StatSource source;
   source.name = path;
   source.kind = is_directory ? kDirectory : kFile;
@@ -358,7 +358,7 @@ bool StatJob::ExpandDirectory(size_t position) {
     FileIdentity identity;
     if (env->GetIdentity(next.path, &identity) && !entered.insert(identity).second) continue;
     std::string prefix = std::move(next.path);
-    if (prefix.empty() || prefix.back() != kPathSeparator) prefix += kPathSeparator;
+    EnsureTrailingSeparator(&prefix);
     std::vector<DirectoryEntry> entries;
     if (!env->ListDirectory(prefix, &entries)) {
       // Going on without it would count a part of the tree as the whole.

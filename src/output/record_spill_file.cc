@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/paths.h"
-#include "platform/path_style.h"
 
 namespace vocs {
 
@@ -20,7 +19,7 @@ RecordSpillFile::~RecordSpillFile() {
 bool RecordSpillFile::SetDirectory(std::string_view directory) {
   if (directory.empty()) return false;
   directory_ = directory;
-  if (directory_.back() != kPathSeparator) directory_ += kPathSeparator;
+  EnsureTrailingSeparator(&directory_);
   return true;
 }
 
@@ -32,7 +31,7 @@ bool RecordSpillFile::CreateNext() {
   }
   std::unique_ptr<WritableFile> file = CurrentEnv()->NewWritableFile(name);
   if (!file) {
-    CurrentEnv()->DeleteFile(name);  // the empty file MakeUniqueTempFile left
+    CurrentEnv()->RemoveFile(name);  // the empty file MakeUniqueTempFile left
     failed_ = true;
     return false;
   }

@@ -153,7 +153,7 @@ int TableResultWriter::LoadSpillFiles() {
     line_.append("bulkload table ").append(table_name_);
     line_.append("\"").append(file).append("\"");
     if (!execute(line_, kStatementFlag)) return VOCS_E_BULK_LOAD;
-    CurrentEnv()->DeleteFile(file);
+    CurrentEnv()->RemoveFile(file);
     spill_.RemoveCompleted(file);
   }
   return 0;

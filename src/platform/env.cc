@@ -1,7 +1,9 @@
 // Platform-neutral parts of the platform layer.
 #include <atomic>
+#include <mutex>
 
 #include "platform/env.h"
+#include "platform/mutex.h"
 
 namespace vocs {
 
@@ -20,6 +22,14 @@ ScopedEnvForTesting::ScopedEnvForTesting(Env* env) : previous_(CurrentEnv()) {
 
 ScopedEnvForTesting::~ScopedEnvForTesting() {
   current_env.store(previous_, std::memory_order_release);
+}
+
+int NeverSeededRandom() {
+  static Mutex mutex;
+  static uint32_t state = 1;
+  std::lock_guard<Mutex> lock(mutex);
+  state = state * 214013u + 2531011u;
+  return static_cast<int>((state >> 16) & 0x7FFF);
 }
 
 bool ReadFileToString(Env* env, const std::string& path, std::string* contents) {

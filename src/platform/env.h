@@ -7,6 +7,11 @@
 // FaultInjectionEnv lives in tests/support) and install it for the process
 // with ScopedEnvForTesting.
 //
+// The operations are not named after the Win32 functions behind them
+// (GetFileAttributesA, CreateDirectoryA, DeleteFileA, MoveFileExA, ...):
+// <windows.h> defines those names as macros, which would rename the methods
+// in any file that includes it.
+//
 // System errors are reported as the Win32 last-error values the path rules
 // test for: kErrorPathNotFound and kErrorAlreadyExists; anything else is passed
 // on as the platform's own error number.
@@ -80,19 +85,19 @@ class Env {
   // Path of the running process's executable (not of this library).
   virtual bool GetExecutablePath(std::string* path) = 0;
   // False when the path's attributes cannot be read (it does not exist).
-  virtual bool GetFileAttributes(const std::string& path, bool* is_directory) = 0;
+  virtual bool GetAttributes(const std::string& path, bool* is_directory) = 0;
   // 0 on success, else kErrorPathNotFound, kErrorAlreadyExists or another code.
-  virtual int CreateDirectory(const std::string& path) = 0;
-  virtual bool RemoveDirectory(const std::string& path) = 0;
-  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual int CreateDir(const std::string& path) = 0;
+  virtual bool RemoveDir(const std::string& path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
   // The entries of a directory in the order the file system returns them,
   // without "." and "..". False when the directory cannot be listed.
   virtual bool ListDirectory(const std::string& path,
                              std::vector<DirectoryEntry>* entries) = 0;
   // Moves a file, replacing an existing target, copying across volumes.
-  virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   // Copies a file over an existing one, atomically replacing the target.
-  virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+  virtual bool CopyFileTo(const std::string& from, const std::string& to) = 0;
   // Creates a new empty file named directory + prefix + a unique part + ".tmp"
   // and returns its name, as GetTempFileName does.
   virtual bool CreateTempFile(const std::string& directory,
@@ -129,25 +134,25 @@ class EnvWrapper : public Env {
   bool GetExecutablePath(std::string* path) override {
     return target_->GetExecutablePath(path);
   }
-  bool GetFileAttributes(const std::string& path, bool* is_directory) override {
-    return target_->GetFileAttributes(path, is_directory);
+  bool GetAttributes(const std::string& path, bool* is_directory) override {
+    return target_->GetAttributes(path, is_directory);
   }
-  int CreateDirectory(const std::string& path) override {
-    return target_->CreateDirectory(path);
+  int CreateDir(const std::string& path) override {
+    return target_->CreateDir(path);
   }
-  bool RemoveDirectory(const std::string& path) override {
-    return target_->RemoveDirectory(path);
+  bool RemoveDir(const std::string& path) override {
+    return target_->RemoveDir(path);
   }
-  bool DeleteFile(const std::string& path) override { return target_->DeleteFile(path); }
+  bool RemoveFile(const std::string& path) override { return target_->RemoveFile(path); }
   bool ListDirectory(const std::string& path,
                      std::vector<DirectoryEntry>* entries) override {
     return target_->ListDirectory(path, entries);
   }
-  bool MoveFile(const std::string& from, const std::string& to) override {
-    return target_->MoveFile(from, to);
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    return target_->RenameFile(from, to);
   }
-  bool CopyFile(const std::string& from, const std::string& to) override {
-    return target_->CopyFile(from, to);
+  bool CopyFileTo(const std::string& from, const std::string& to) override {
+    return target_->CopyFileTo(from, to);
   }
   bool CreateTempFile(const std::string& directory, const std::string& prefix,
                       std::string* path) override {
@@ -186,6 +191,11 @@ class ScopedEnvForTesting {
  private:
   Env* previous_;
 };
+
+// The generator behind Env::Random of the platform Envs: one process-wide
+// sequence, that of the C runtime's generator when it is never seeded (the
+// same in every process), 0 to 32767. Any thread.
+int NeverSeededRandom();
 
 // Reads a whole file into *contents, replacing it. False when the file cannot
 // be opened or read.

@@ -9,16 +9,14 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
+#include "platform/buffered_file.h"
 #include "platform/env.h"
 #include "platform/path_codec.h"
 
 namespace vocs {
 
 namespace {
-
-constexpr size_t kWriteBufferSize = 64 * 1024;
 
 int MapErrno(int e) {
   switch (e) {
@@ -32,51 +30,17 @@ int MapErrno(int e) {
   }
 }
 
-class PosixWritableFile final : public WritableFile {
+class PosixWritableFile final : public BufferedWritableFile {
  public:
-  explicit PosixWritableFile(int fd) : fd_(fd) { buffer_.reserve(kWriteBufferSize); }
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
   ~PosixWritableFile() override { Close(); }
 
-  bool Append(std::string_view data) override {
-    if (failed_ || fd_ < 0) return false;
-    position_ += data.size();
-    if (buffer_.size() + data.size() <= kWriteBufferSize) {
-      buffer_.append(data);
-      return true;
-    }
-    if (!FlushBuffer()) return false;
-    if (data.size() >= kWriteBufferSize) return WriteAll(data.data(), data.size());
-    buffer_.append(data);
-    return true;
-  }
-
-  bool Flush() override { return !failed_ && fd_ >= 0 && FlushBuffer(); }
-
-  bool Close() override {
-    if (fd_ < 0) return !failed_;
-    bool ok = FlushBuffer();
-    if (::close(fd_) != 0) ok = false;
-    fd_ = -1;
-    if (!ok) failed_ = true;
-    return !failed_;
-  }
-
-  uint64_t Position() const override { return position_; }
-
  private:
-  bool FlushBuffer() {
-    if (buffer_.empty()) return !failed_;
-    bool ok = WriteAll(buffer_.data(), buffer_.size());
-    buffer_.clear();
-    return ok;
-  }
-
-  bool WriteAll(const char* data, size_t n) {
+  bool WriteToSystem(const char* data, size_t n) override {
     while (n > 0) {
       ssize_t written = ::write(fd_, data, n);
       if (written < 0) {
         if (errno == EINTR) continue;
-        failed_ = true;
         return false;
       }
       data += written;
@@ -85,10 +49,9 @@ class PosixWritableFile final : public WritableFile {
     return true;
   }
 
+  bool CloseInSystem() override { return ::close(fd_) == 0; }
+
   int fd_;
-  bool failed_ = false;
-  uint64_t position_ = 0;
-  std::string buffer_;
 };
 
 class PosixSequentialFile final : public SequentialFile {
@@ -118,23 +81,23 @@ class PosixEnv final : public Env {
     return true;
   }
 
-  bool GetFileAttributes(const std::string& path, bool* is_directory) override {
+  bool GetAttributes(const std::string& path, bool* is_directory) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return false;
     *is_directory = S_ISDIR(st.st_mode);
     return true;
   }
 
-  int CreateDirectory(const std::string& path) override {
+  int CreateDir(const std::string& path) override {
     if (::mkdir(path.c_str(), 0777) == 0) return 0;
     return MapErrno(errno);
   }
 
-  bool RemoveDirectory(const std::string& path) override {
+  bool RemoveDir(const std::string& path) override {
     return ::rmdir(path.c_str()) == 0;
   }
 
-  bool DeleteFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+  bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 
   bool ListDirectory(const std::string& path,
                      std::vector<DirectoryEntry>* entries) override {
@@ -162,15 +125,15 @@ class PosixEnv final : public Env {
     return true;
   }
 
-  bool MoveFile(const std::string& from, const std::string& to) override {
+  bool RenameFile(const std::string& from, const std::string& to) override {
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
     if (errno != EXDEV) return false;
-    if (!CopyFile(from, to)) return false;
+    if (!CopyFileTo(from, to)) return false;
     ::unlink(from.c_str());
     return true;
   }
 
-  bool CopyFile(const std::string& from, const std::string& to) override {
+  bool CopyFileTo(const std::string& from, const std::string& to) override {
     // Copy beside the target, then rename over it, so that the target is
     // either the old file or the whole new one.
     std::string directory = to.substr(0, to.rfind('/') + 1);
@@ -218,13 +181,7 @@ class PosixEnv final : public Env {
     return static_cast<uint32_t>(ms);
   }
 
-  int Random() override {
-    // The generator of the C runtime that is never seeded: the same sequence
-    // in every process, 0 to 32767.
-    std::lock_guard<std::mutex> lock(random_mutex_);
-    random_state_ = random_state_ * 214013u + 2531011u;
-    return static_cast<int>((random_state_ >> 16) & 0x7FFF);
-  }
+  int Random() override { return NeverSeededRandom(); }
 
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -267,8 +224,6 @@ class PosixEnv final : public Env {
     return out->Close();
   }
 
-  std::mutex random_mutex_;
-  uint32_t random_state_ = 1;
 };
 
 }  // namespace

@@ -32,4 +32,8 @@ size_t FindLastMbcs(std::string_view s, char c) {
   return found;
 }
 
+bool EndsWithMbcs(std::string_view s, char c) {
+  return !s.empty() && s.back() == c && FindLastMbcs(s, c) == s.size() - 1;
+}
+
 }  // namespace vocs

@@ -25,6 +25,10 @@ bool EqualsIgnoreCaseMbcs(std::string_view a, std::string_view b);
 // Position of the last character equal to the one-byte character c, or npos.
 size_t FindLastMbcs(std::string_view s, char c);
 
+// Whether the last character of s is the one-byte character c; the trail
+// byte of a two-byte character never counts, whatever its value.
+bool EndsWithMbcs(std::string_view s, char c);
+
 }  // namespace vocs
 
 #endif  // VOCS_PLATFORM_MBCS_H_

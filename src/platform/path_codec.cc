@@ -66,7 +66,7 @@ bool Convert(bool to_system, std::string_view in, std::string* out) {
   return (to_system ? to_system_converter : to_module_converter).Convert(in, out);
 }
 
-// A code for CreateDirectory when the name itself cannot be used: not one of
+// A code for CreateDir when the name itself cannot be used: not one of
 // the two codes the path rules react to.
 constexpr int kErrorBadName = 123;  // ERROR_INVALID_NAME
 
@@ -79,25 +79,25 @@ class ModulePathEnv final : public EnvWrapper {
     return target()->GetExecutablePath(&system) && SystemPathToModule(system, path);
   }
 
-  bool GetFileAttributes(const std::string& path, bool* is_directory) override {
+  bool GetAttributes(const std::string& path, bool* is_directory) override {
     std::string system;
-    return ModulePathToSystem(path, &system) && target()->GetFileAttributes(system, is_directory);
+    return ModulePathToSystem(path, &system) && target()->GetAttributes(system, is_directory);
   }
 
-  int CreateDirectory(const std::string& path) override {
+  int CreateDir(const std::string& path) override {
     std::string system;
     if (!ModulePathToSystem(path, &system)) return kErrorBadName;
-    return target()->CreateDirectory(system);
+    return target()->CreateDir(system);
   }
 
-  bool RemoveDirectory(const std::string& path) override {
+  bool RemoveDir(const std::string& path) override {
     std::string system;
-    return ModulePathToSystem(path, &system) && target()->RemoveDirectory(system);
+    return ModulePathToSystem(path, &system) && target()->RemoveDir(system);
   }
 
-  bool DeleteFile(const std::string& path) override {
+  bool RemoveFile(const std::string& path) override {
     std::string system;
-    return ModulePathToSystem(path, &system) && target()->DeleteFile(system);
+    return ModulePathToSystem(path, &system) && target()->RemoveFile(system);
   }
 
   bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override {
@@ -120,18 +120,18 @@ class ModulePathEnv final : public EnvWrapper {
     return true;
   }
 
-  bool MoveFile(const std::string& from, const std::string& to) override {
+  bool RenameFile(const std::string& from, const std::string& to) override {
     std::string system_from;
     std::string system_to;
     return ModulePathToSystem(from, &system_from) && ModulePathToSystem(to, &system_to) &&
-           target()->MoveFile(system_from, system_to);
+           target()->RenameFile(system_from, system_to);
   }
 
-  bool CopyFile(const std::string& from, const std::string& to) override {
+  bool CopyFileTo(const std::string& from, const std::string& to) override {
     std::string system_from;
     std::string system_to;
     return ModulePathToSystem(from, &system_from) && ModulePathToSystem(to, &system_to) &&
-           target()->CopyFile(system_from, system_to);
+           target()->CopyFileTo(system_from, system_to);
   }
 
   bool CreateTempFile(const std::string& directory, const std::string& prefix,
@@ -145,7 +145,7 @@ class ModulePathEnv final : public EnvWrapper {
       return false;
     }
     if (SystemPathToModule(system_path, path)) return true;
-    target()->DeleteFile(system_path);  // cannot happen: both parts came from the module
+    target()->RemoveFile(system_path);  // cannot happen: both parts came from the module
     return false;
   }
 

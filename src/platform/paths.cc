@@ -29,8 +29,6 @@ std::string UniqueNumber() {
   return std::to_string(first * second + env->TickCount());
 }
 
-bool EndsWith(std::string_view s, char c) { return !s.empty() && s.back() == c; }
-
 }  // namespace
 
 const PathStyle& NativePathStyle() {
@@ -71,7 +69,7 @@ size_t ResolveDirectoryPath(std::string_view name, std::string* out, size_t capa
     result = std::move(exe);
   }
   result.append(name);
-  if (!EndsWith(name, style.separator)) result.push_back(style.separator);
+  if (!EndsWithMbcs(name, style.separator)) result.push_back(style.separator);
   if (result.size() > capacity - 1) return 0;
   *out = std::move(result);
   return out->size();
@@ -79,7 +77,7 @@ size_t ResolveDirectoryPath(std::string_view name, std::string* out, size_t capa
 
 int ResolveExportOutputPath(std::string* name, OutputTarget target, const PathStyle& style) {
   if (style.is_absolute(*name)) {
-    if (EndsWith(*name, style.separator)) name->pop_back();
+    if (EndsWithMbcs(*name, style.separator)) name->pop_back();
     return 0;
   }
   std::string work;
@@ -92,7 +90,7 @@ int ResolveExportOutputPath(std::string* name, OutputTarget target, const PathSt
   } else if (ResolveDirectoryPath(*name, &work, kPathBufferSize, style) == 0) {
     return -1;
   }
-  if (EndsWith(work, style.separator)) work.pop_back();
+  if (EndsWithMbcs(work, style.separator)) work.pop_back();
   if (work.size() > kMaxPathLength) return -1;
   *name = std::move(work);
   return 0;
@@ -120,15 +118,14 @@ bool ResolveTaskOutputPath(std::string_view name, std::string* out, const PathSt
   if (!style.is_absolute(name)) {
     std::string exe;
     if (!ExecutablePath(&exe)) return false;
-    // This rule searches byte by byte, as the tasks always have.
-    size_t sep = exe.rfind(style.separator);
+    size_t sep = FindLastMbcs(exe, style.separator);
     if (sep == std::string::npos) return false;
     exe.resize(sep + 1);
     result = exe + HostTableDirectoryName(style);
   }
   result.append(name);
   if (result.size() > kMaxPathLength) return false;
-  if (EndsWith(result, style.separator)) result.pop_back();
+  if (EndsWithMbcs(result, style.separator)) result.pop_back();
   *out = std::move(result);
   return true;
 }
@@ -141,16 +138,20 @@ std::string TableLoadDirectory(std::string_view table_path, const PathStyle& sty
   return directory;
 }
 
+void EnsureTrailingSeparator(std::string* directory, const PathStyle& style) {
+  if (!EndsWithMbcs(*directory, style.separator)) directory->push_back(style.separator);
+}
+
 bool DirectoryExists(const std::string& path) {
   bool is_directory = false;
-  return CurrentEnv()->GetFileAttributes(path, &is_directory) && is_directory;
+  return CurrentEnv()->GetAttributes(path, &is_directory) && is_directory;
 }
 
 bool MakeDirectoryTree(const std::string& path, const PathStyle& style) {
   if (DirectoryExists(path)) return true;
   if (path.empty() || path.size() > kMaxPathLength) return false;
   Env* env = CurrentEnv();
-  int error = env->CreateDirectory(path);
+  int error = env->CreateDir(path);
   if (error == 0) return true;
   // Another run may have made it in the meantime (runs can share a configured
   // temporary directory); what counts is that it exists.
@@ -160,11 +161,11 @@ bool MakeDirectoryTree(const std::string& path, const PathStyle& style) {
     if (i + 1 < path.size() && path[i + 1] == style.separator) continue;
     if (i == 0) continue;  // the root of an absolute POSIX path
     std::string prefix = path.substr(0, i);
-    if (!DirectoryExists(prefix) && env->CreateDirectory(prefix) != 0 && !DirectoryExists(prefix)) {
+    if (!DirectoryExists(prefix) && env->CreateDir(prefix) != 0 && !DirectoryExists(prefix)) {
       return false;
     }
   }
-  return DirectoryExists(path) || env->CreateDirectory(path) == 0;
+  return DirectoryExists(path) || env->CreateDir(path) == 0;
 }
 
 bool MakeUniqueDirectory(const std::string& parent, std::string_view prefix,
@@ -177,7 +178,7 @@ bool MakeUniqueDirectory(const std::string& parent, std::string_view prefix,
     candidate += UniqueNumber();
     if (candidate.size() > kMaxPathLength) return false;
     if (DirectoryExists(candidate)) continue;
-    int error = env->CreateDirectory(candidate);
+    int error = env->CreateDir(candidate);
     if (error == 0) {
       *out = std::move(candidate);
       return true;
@@ -198,7 +199,7 @@ bool MakeUniqueTempFile(const std::string& directory, std::string_view prefix,
       *out = std::move(name);
       return true;
     }
-    env->DeleteFile(name);
+    env->RemoveFile(name);
     return false;
   }
   for (int attempt = 0; attempt < 500; ++attempt) {

@@ -9,7 +9,9 @@
 // Paths are byte strings in code page 936 limited to kMaxPathLength bytes (the
 // 260-byte buffers of the Windows API, less the terminator). A result that
 // would be longer is refused with the rule's failure result; no rule ever cuts
-// a name into a different path.
+// a name into a different path. Every search for the separator, and every
+// test for a trailing one, steps over two-byte characters whole: the trail
+// byte 0x5C of a character is never taken for a backslash.
 //
 // The rules are written against a PathStyle (separator and absolute test);
 // the module always uses NativePathStyle(), tests may also run the Windows
@@ -94,6 +96,11 @@ bool ResolveTaskOutputPath(std::string_view name, std::string* out,
 // gives "/db//". Empty when the path has no separator.
 std::string TableLoadDirectory(std::string_view table_path,
                                const PathStyle& style = NativePathStyle());
+
+// Appends the separator unless `directory` ends in one already. A two-byte
+// character whose trail byte has the separator's value is not a separator.
+void EnsureTrailingSeparator(std::string* directory,
+                             const PathStyle& style = NativePathStyle());
 
 bool DirectoryExists(const std::string& path);
 

@@ -24,7 +24,7 @@ bool ReserveMergeFileName(const std::string& directory, std::atomic<int32_t>* co
       return true;
     }
     bool is_directory = false;
-    if (!env->GetFileAttributes(candidate, &is_directory)) return false;  // not taken: a failure
+    if (!env->GetAttributes(candidate, &is_directory)) return false;  // not taken: a failure
   }
   return false;
 }
@@ -70,7 +70,7 @@ bool MergeSchedule::RunPass(Pass pass, const std::vector<std::string>& inputs,
   if (!ReserveMergeFileName(directory_, &merge_file_counter, output)) return false;
   std::unique_ptr<WritableFile> file = env->NewWritableFile(*output);
   if (!file) {
-    env->DeleteFile(*output);  // the empty file that reserved the name
+    env->RemoveFile(*output);  // the empty file that reserved the name
     return false;
   }
   intermediates_.push_back(*output);  // deleted at the end, or kept after a failure
@@ -83,10 +83,10 @@ bool MergeSchedule::FillDestination(const std::string& final_file) {
   // replaces the destination as a copy would, without writing the whole
   // file again; the copy remains for a file that cannot be renamed.
   const bool moved = !intermediates_.empty() && final_file == intermediates_.back() &&
-                     env->MoveFile(final_file, destination_);
-  const bool filled = moved || env->CopyFile(final_file, destination_);
+                     env->RenameFile(final_file, destination_);
+  const bool filled = moved || env->CopyFileTo(final_file, destination_);
   for (const std::string& path : intermediates_) {
-    if (!(moved && path == final_file)) env->DeleteFile(path);
+    if (!(moved && path == final_file)) env->RemoveFile(path);
   }
   return filled;
 }

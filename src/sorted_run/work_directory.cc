@@ -20,14 +20,14 @@ bool WorkDirectory::PrepareWorkDirectory() {
     if (!ProgramDirectory(&base)) return false;
     base += "vocstemp";
     base += kPathSeparator;
-    CurrentEnv()->CreateDirectory(base);  // usually exists already
+    CurrentEnv()->CreateDir(base);  // usually exists already
     std::string unique;
     if (!MakeUniqueDirectory(base, directory_prefix_, &unique)) return false;
     tempDir_ = std::move(unique);
   } else if (!DirectoryExists(tempDir_) && !MakeDirectoryTree(tempDir_)) {
     return false;
   }
-  if (tempDir_.back() != kPathSeparator) tempDir_ += kPathSeparator;
+  EnsureTrailingSeparator(&tempDir_);
   return true;
 }
 
@@ -47,7 +47,7 @@ bool WorkDirectory::FinishResultFile(const std::function<bool()>& merge) {
   if (!MakeUniqueTempFile(tempDir_, "ok_", &result)) return false;
   resultPath_ = std::move(result);
   if (spillFiles_.size() > 1) return merge();
-  return CurrentEnv()->MoveFile(spillFiles_.front(), resultPath_);
+  return CurrentEnv()->RenameFile(spillFiles_.front(), resultPath_);
 }
 
 bool WorkDirectory::MakeResultFile() {
@@ -59,10 +59,10 @@ bool WorkDirectory::MakeResultFile() {
 
 bool WorkDirectory::RemoveTemporaryFiles() {
   Env* env = CurrentEnv();
-  for (const std::string& path : spillFiles_) env->DeleteFile(path);
+  for (const std::string& path : spillFiles_) env->RemoveFile(path);
   spillFiles_.clear();
-  if (!resultPath_.empty()) env->DeleteFile(resultPath_);
-  if (!tempDir_.empty()) env->RemoveDirectory(tempDir_);
+  if (!resultPath_.empty()) env->RemoveFile(resultPath_);
+  if (!tempDir_.empty()) env->RemoveDir(tempDir_);
   return true;
 }
 

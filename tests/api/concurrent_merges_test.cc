@@ -110,7 +110,7 @@ TEST(ConcurrentMergesTest, ThreadsSharingATemporaryDirectoryNeverCollide) {
 
 TEST(ConcurrentMergesTest, MergeFileNumbersTakenByAnotherMergeArePassedOver) {
   ScopedTempDir dir;
-  const std::string directory = dir.path() + "/";
+  const std::string directory = dir.Sub("");
   dir.WriteFile("5.tx2", "the other engine's");
   dir.WriteFile("6.tx2", "the other engine's");
   std::atomic<int32_t> counter{5};
@@ -129,7 +129,7 @@ TEST(ConcurrentMergesTest, ADirectoryAnotherRunMadeMeanwhileCountsAsMade) {
   ScopedEnvForTesting scoped(&env);
   // The first look misses the directory, as when the other run makes it
   // right after; creating it then finds it there.
-  env.FailAfter(EnvOp::kGetFileAttributes, 0);
+  env.FailAfter(EnvOp::kGetAttributes, 0);
   EXPECT_TRUE(MakeDirectoryTree(dir.Sub("made")));
 }
 

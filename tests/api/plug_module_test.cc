@@ -1,4 +1,4 @@
-// The module object as a server uses it: loaded from libvocs.so with dlopen,
+// The module object as a server uses it: the library loaded as a server loads it,
 // created through PlugModule_CreateInstance, given the recording host, and
 // driven with "sql!" statements and "r!" packed requests.
 #include <gtest/gtest.h>
@@ -178,7 +178,8 @@ TEST_F(PlugModuleTest, PackedTableOutputGoesBelowTheHostTableDirectory) {
   ASSERT_EQ(Execute(PackedRequest("VOCS_Frequency", {{"abcd/efgh", 2, ""}}, 2, name,
                                   &min_frequency)),
             0);
-  const std::string path = testing::TestProgramDirectory() + "LOCAL_HS_DB/" + name;
+  const std::string path =
+      testing::TestProgramDirectory() + testing::NativePath("LOCAL_HS_DB/") + name;
   std::vector<std::string> statements = host_.statements();
   ASSERT_FALSE(statements.empty());
   EXPECT_EQ(statements.front().rfind("CREATE TABLE " + name + " PATH '" + path + "' (", 0), 0u)
@@ -234,7 +235,8 @@ TEST_F(PlugModuleTest, RelativeOutputsResolveInTheProgramDirectory) {
   ASSERT_EQ(Execute(Statement("STAT WORDFREQ AT body(SEGASCOL, ;) TO TABLE=" + table +
                               " WHERE SELECT * FROM docs")),
             0);
-  const std::string path = testing::TestProgramDirectory() + "LOCAL_HS_DB/" + table;
+  const std::string path =
+      testing::TestProgramDirectory() + testing::NativePath("LOCAL_HS_DB/") + table;
   EXPECT_EQ(host_.statements().front().rfind("CREATE TABLE " + table + " PATH '" + path + "'", 0),
             0u)
       << host_.statements().front();

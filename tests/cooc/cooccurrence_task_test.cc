@@ -10,6 +10,7 @@
 #include "cooc/cooc_test_helper.h"
 #include "cooc/cooccurrence_task.h"
 #include "job/stat_source.h"
+#include "platform/path_style.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
@@ -281,11 +282,11 @@ TEST_F(CooccurrenceTaskTest, WorkDirectoryBesideTheProgram) {
   ASSERT_EQ(task.Finish(), 0);
   const std::string work = dir_.Sub("bin/vocstemp/");
   ASSERT_EQ(task.tempDir().rfind(work + "TOG_", 0), 0u) << task.tempDir();
-  EXPECT_EQ(task.tempDir().back(), '/');
+  EXPECT_EQ(task.tempDir().back(), kPathSeparator);
   // The only spill file was moved onto the result file.
   EXPECT_EQ(testing::ListTree(task.tempDir()).size(), 1u);
   EXPECT_EQ(task.resultPath().rfind(task.tempDir() + "ok_", 0), 0u);
-  EXPECT_EQ(task.spillFiles()[0].rfind(task.tempDir() + "tog_", 0), 0u);
+  EXPECT_EQ(task.spillFiles()[0].rfind(task.tempDir() + "tog", 0), 0u);
 }
 
 }  // namespace

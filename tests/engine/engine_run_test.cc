@@ -167,8 +167,8 @@ TEST_P(EngineRunTest, FaultSweepEndsInTheRightResultOrAnErrorWithFilesKept) {
   }
   const std::string expected = Expected(engine, records, 0);
   const std::vector<EnvOp> ops = {
-      EnvOp::kGetFileAttributes, EnvOp::kCreateDirectory, EnvOp::kRemoveDirectory,
-      EnvOp::kDeleteFile,        EnvOp::kMoveFile,        EnvOp::kCopyFile,
+      EnvOp::kGetAttributes, EnvOp::kCreateDir, EnvOp::kRemoveDir,
+      EnvOp::kRemoveFile,        EnvOp::kRenameFile,        EnvOp::kCopyFileTo,
       EnvOp::kCreateTempFile,    EnvOp::kNewWritableFile, EnvOp::kAppend,
       EnvOp::kNewSequentialFile, EnvOp::kRead,            EnvOp::kCreateNewFile};
   int failures = 0;

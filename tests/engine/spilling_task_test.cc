@@ -50,7 +50,7 @@ TEST_F(SpillingTaskTest, BaseOperations) {
 }
 
 TEST_F(SpillingTaskTest, NoSpillFileOrTwoWithoutAMergeFailFinish) {
-  task_.SetTempDir((dir_.path() + "/").c_str());
+  task_.SetTempDir(dir_.Sub("").c_str());
   EXPECT_EQ(task_.Finish(), VOCS_E_NO_RESULT_FILE);
   dir_.WriteFile("a.tmp", "");
   dir_.WriteFile("b.tmp", "");
@@ -61,7 +61,7 @@ TEST_F(SpillingTaskTest, NoSpillFileOrTwoWithoutAMergeFailFinish) {
 }
 
 TEST_F(SpillingTaskTest, OutputNameGoesBelowTheHostTableDirectory) {
-  ASSERT_TRUE(task_.SetOutputName("table/"));
+  ASSERT_TRUE(task_.SetOutputName(testing::NativePath("table/").c_str()));
   EXPECT_EQ(task_.outputName(), dir_.Sub("bin/LOCAL_HS_DB/table"));
   ASSERT_TRUE(task_.SetOutputName(dir_.Sub("out.txt")));
   EXPECT_EQ(task_.outputName(), dir_.Sub("out.txt"));

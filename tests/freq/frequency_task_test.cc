@@ -12,6 +12,7 @@
 
 #include "freq/frequency_test_helper.h"
 #include "job/stat_source.h"
+#include "platform/path_style.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "vocs/errors.h"
@@ -393,7 +394,7 @@ TEST_F(FrequencyTaskTest, EmptyTempDirMakesAWorkDirectoryBesideTheExecutable) {
   ASSERT_EQ(RunRecords(&task, {"abcd"}, kModeNormal), 0);  // no writer: files stay
   const std::string prefix = dir_.Sub("bin/vocstemp/FRE_");
   EXPECT_EQ(task.tempDir().rfind(prefix, 0), 0u) << task.tempDir();
-  EXPECT_EQ(task.tempDir().back(), '/');
+  EXPECT_EQ(task.tempDir().back(), kPathSeparator);
   ASSERT_EQ(task.spillFiles().size(), 1u);
   EXPECT_EQ(task.resultPath().rfind(task.tempDir() + "ok_", 0), 0u);
 }
@@ -433,7 +434,7 @@ TEST_F(FrequencyTaskTest, LastSpillThatCannotBeWrittenFailsFinish) {
 TEST_F(FrequencyTaskTest, SpillWithoutWorkDirectoryFailsFinish) {
   FaultInjectionEnv env;
   ScopedEnvForTesting scoped(&env);
-  env.FailAlways(EnvOp::kCreateDirectory);
+  env.FailAlways(EnvOp::kCreateDir);
   ASSERT_EQ(task_.SetRecordCount(0), 0);
   EXPECT_EQ(task_.Finish(), VOCS_E_NO_RESULT_FILE);
   EXPECT_TRUE(task_.spillFiles().empty());

@@ -109,7 +109,7 @@ TEST_F(FileResultWriterTest, OpenReportsWhatItCannotDo) {
   FaultInjectionEnv env;
   ScopedEnvForTesting scoped(&env);
   FrequencyFileWriter writer;
-  env.FailAlways(EnvOp::kCreateDirectory);
+  env.FailAlways(EnvOp::kCreateDir);
   EXPECT_EQ(writer.open(Path("new/f.txt")), VOCS_E_OUTPUT_PATH);
   env.Reset();
   env.FailAlways(EnvOp::kNewWritableFile);

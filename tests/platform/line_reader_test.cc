@@ -111,22 +111,22 @@ TEST(LineReaderTest, ReadErrorEndsTheInputAndIsReported) {
 TEST(FaultInjectionEnvTest, CountdownFailsTheNthCallOnceOrFromThenOn) {
   ScopedTempDir dir;
   FaultInjectionEnv env;
-  env.FailAfter(EnvOp::kDeleteFile, 2);
+  env.FailAfter(EnvOp::kRemoveFile, 2);
   for (int i = 0; i < 4; ++i) dir.WriteFile("f" + std::to_string(i), "x");
-  EXPECT_TRUE(env.DeleteFile(dir.Sub("f0")));
-  EXPECT_TRUE(env.DeleteFile(dir.Sub("f1")));
+  EXPECT_TRUE(env.RemoveFile(dir.Sub("f0")));
+  EXPECT_TRUE(env.RemoveFile(dir.Sub("f1")));
   EXPECT_FALSE(env.fired());
-  EXPECT_FALSE(env.DeleteFile(dir.Sub("f2")));
+  EXPECT_FALSE(env.RemoveFile(dir.Sub("f2")));
   EXPECT_TRUE(env.fired());
-  EXPECT_TRUE(env.DeleteFile(dir.Sub("f2")));  // once only
-  EXPECT_EQ(env.calls(EnvOp::kDeleteFile), 4);
+  EXPECT_TRUE(env.RemoveFile(dir.Sub("f2")));  // once only
+  EXPECT_EQ(env.calls(EnvOp::kRemoveFile), 4);
 
-  env.FailAfter(EnvOp::kCreateDirectory, 1, 13, /*persistent=*/true);
-  EXPECT_EQ(env.CreateDirectory(dir.Sub("d1")), 0);
-  EXPECT_EQ(env.CreateDirectory(dir.Sub("d2")), 13);
-  EXPECT_EQ(env.CreateDirectory(dir.Sub("d3")), 13);
+  env.FailAfter(EnvOp::kCreateDir, 1, 13, /*persistent=*/true);
+  EXPECT_EQ(env.CreateDir(dir.Sub("d1")), 0);
+  EXPECT_EQ(env.CreateDir(dir.Sub("d2")), 13);
+  EXPECT_EQ(env.CreateDir(dir.Sub("d3")), 13);
   env.Reset();
-  EXPECT_EQ(env.CreateDirectory(dir.Sub("d3")), 0);
+  EXPECT_EQ(env.CreateDir(dir.Sub("d3")), 0);
   EXPECT_FALSE(env.fired());
 }
 

@@ -107,27 +107,27 @@ TEST_F(WindowsPathsTest, TableLoadDirectoryRule) {
   EXPECT_EQ(load("t"), "");
 }
 
-TEST_F(WindowsPathsTest, SeparatorSearchStepsOverTwoByteCharacters) {
-  // 0x95 0x5C is one character whose trail byte is the separator's byte.
+// 0x95 0x5C is one character whose trail byte is the backslash's byte: no
+// rule may take it for a separator, neither when searching for the last one
+// nor when testing for a trailing one.
+TEST_F(WindowsPathsTest, TrailBytesOfTwoByteCharactersAreNotSeparators) {
   env_.SetExecutablePath("D:\\srv\x95\x5C" "server.exe");
   EXPECT_EQ(Directory("temp"), "D:\\temp\\");
-  // The task rule searches byte by byte and so cuts inside the character.
-  EXPECT_EQ(Task("t"), "D:\\srv\x95\x5CLOCAL_HS_DB\\t");
-}
+  EXPECT_EQ(Task("t"), "D:\\LOCAL_HS_DB\\t");
+  EXPECT_EQ(Export("t", OutputTarget::kTable), "D:\\LOCAL_HS_DB\\t\\t");
+  EXPECT_EQ(Command("r.txt", OutputTarget::kFile), "D:\\r.txt");
 
-TEST(NativePathsTest, RelativeNamesGoBelowTheProgramDirectory) {
-  FaultInjectionEnv env;
-  ScopedEnvForTesting scoped(&env);
-  env.SetExecutablePath("/srv/bin/server");
-  std::string out;
-  ASSERT_GT(ResolveDirectoryPath("temp", &out), 0u);
-  EXPECT_EQ(out, "/srv/bin/temp/");
-  ASSERT_GT(ResolveDirectoryPath("/abs/dir", &out), 0u);
-  EXPECT_EQ(out, "/abs/dir/");
-  std::string program;
-  ASSERT_TRUE(ProgramDirectory(&program));
-  EXPECT_EQ(program, "/srv/bin/");
-  EXPECT_EQ(HostTableDirectoryName(), "LOCAL_HS_DB/");
+  // A name ending in such a character still gets its separator, and loses
+  // no byte where one trailing separator is removed.
+  EXPECT_EQ(Directory("E:\\work\x95\x5C"), "E:\\work\x95\x5C\\");
+  EXPECT_EQ(Directory("E:\\work\x95\x5C\\"), "E:\\work\x95\x5C\\");
+  EXPECT_EQ(Export("E:\\out\x95\x5C", OutputTarget::kFile), "E:\\out\x95\x5C");
+  EXPECT_EQ(Task("E:\\out\x95\x5C"), "E:\\out\x95\x5C");
+  std::string directory = "E:\\work\x95\x5C";
+  EnsureTrailingSeparator(&directory, WindowsPathStyle());
+  EXPECT_EQ(directory, "E:\\work\x95\x5C\\");
+  EnsureTrailingSeparator(&directory, WindowsPathStyle());
+  EXPECT_EQ(directory, "E:\\work\x95\x5C\\");
 }
 
 TEST(DirectoryTreeTest, CreatesThreeMissingLevels) {
@@ -138,7 +138,7 @@ TEST(DirectoryTreeTest, CreatesThreeMissingLevels) {
   EXPECT_TRUE(DirectoryExists(dir.Sub("a")));
   EXPECT_TRUE(DirectoryExists(dir.Sub("a/b")));
   EXPECT_TRUE(DirectoryExists(deep));
-  EXPECT_TRUE(MakeDirectoryTree(deep + "/"));  // exists already
+  EXPECT_TRUE(MakeDirectoryTree(dir.Sub("a/b/c/")));  // exists already
 }
 
 TEST(DirectoryTreeTest, FailsBelowAFile) {
@@ -154,8 +154,8 @@ TEST(UniqueNamesTest, TempFileFallsBackWhenTheSystemCallFails) {
   ScopedEnvForTesting scoped(&env);
   env.FailAlways(EnvOp::kCreateTempFile);
   std::string path;
-  ASSERT_TRUE(MakeUniqueTempFile(dir.path() + "/", "fre_", &path));
-  EXPECT_EQ(path.rfind(dir.path() + "/fre_", 0), 0u) << path;
+  ASSERT_TRUE(MakeUniqueTempFile(dir.Sub(""), "fre_", &path));
+  EXPECT_EQ(path.rfind(dir.Sub("fre_"), 0), 0u) << path;
   ASSERT_GT(path.size(), 4u);
   EXPECT_EQ(path.substr(path.size() - 4), ".tmp");
   const std::string number = path.substr(dir.path().size() + 5, path.size() - dir.path().size() - 9);
@@ -165,7 +165,7 @@ TEST(UniqueNamesTest, TempFileFallsBackWhenTheSystemCallFails) {
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
   // A second name is another file.
   std::string second;
-  ASSERT_TRUE(MakeUniqueTempFile(dir.path() + "/", "fre_", &second));
+  ASSERT_TRUE(MakeUniqueTempFile(dir.Sub(""), "fre_", &second));
   EXPECT_NE(second, path);
 }
 
@@ -176,7 +176,7 @@ TEST(UniqueNamesTest, TempFileFailsWhenNothingCanBeCreated) {
   env.FailAlways(EnvOp::kCreateTempFile);
   env.FailAlways(EnvOp::kCreateNewFile);
   std::string path = "<unchanged>";
-  EXPECT_FALSE(MakeUniqueTempFile(dir.path() + "/", "ok_", &path));
+  EXPECT_FALSE(MakeUniqueTempFile(dir.Sub(""), "ok_", &path));
   EXPECT_EQ(path, "<unchanged>");
   EXPECT_EQ(env.calls(EnvOp::kCreateNewFile), 500);
 }
@@ -208,8 +208,8 @@ TEST(UniqueNamesTest, TempFileFallbackNeverTakesAFileAnotherRunMade) {
 TEST(UniqueNamesTest, TempFileFromTheSystemCall) {
   ScopedTempDir dir;
   std::string path;
-  ASSERT_TRUE(MakeUniqueTempFile(dir.path() + "/", "ok_", &path));
-  EXPECT_EQ(path.rfind(dir.path() + "/ok_", 0), 0u);
+  ASSERT_TRUE(MakeUniqueTempFile(dir.Sub(""), "ok_", &path));
+  EXPECT_EQ(path.rfind(dir.Sub("ok_"), 0), 0u);
   EXPECT_EQ(path.substr(path.size() - 4), ".tmp");
   EXPECT_TRUE(std::filesystem::exists(path));
 }
@@ -217,10 +217,10 @@ TEST(UniqueNamesTest, TempFileFromTheSystemCall) {
 TEST(UniqueNamesTest, UniqueDirectory) {
   ScopedTempDir dir;
   std::string a, b;
-  ASSERT_TRUE(MakeUniqueDirectory(dir.path() + "/", "FRE_", &a));
-  ASSERT_TRUE(MakeUniqueDirectory(dir.path() + "/", "FRE_", &b));
+  ASSERT_TRUE(MakeUniqueDirectory(dir.Sub(""), "FRE_", &a));
+  ASSERT_TRUE(MakeUniqueDirectory(dir.Sub(""), "FRE_", &b));
   EXPECT_NE(a, b);
-  EXPECT_EQ(a.rfind(dir.path() + "/FRE_", 0), 0u);
+  EXPECT_EQ(a.rfind(dir.Sub("FRE_"), 0), 0u);
   EXPECT_TRUE(DirectoryExists(a));
   EXPECT_TRUE(DirectoryExists(b));
 }
@@ -229,10 +229,10 @@ TEST(UniqueNamesTest, UniqueDirectoryGivesUpOnTheSecondHardFailure) {
   ScopedTempDir dir;
   FaultInjectionEnv env;
   ScopedEnvForTesting scoped(&env);
-  env.FailAlways(EnvOp::kCreateDirectory, 13);  // not "already exists"
+  env.FailAlways(EnvOp::kCreateDir, 13);  // not "already exists"
   std::string out;
-  EXPECT_FALSE(MakeUniqueDirectory(dir.path() + "/", "TOG_", &out));
-  EXPECT_EQ(env.calls(EnvOp::kCreateDirectory), 2);
+  EXPECT_FALSE(MakeUniqueDirectory(dir.Sub(""), "TOG_", &out));
+  EXPECT_EQ(env.calls(EnvOp::kCreateDir), 2);
 }
 
 TEST(SplitListTest, Pieces) {

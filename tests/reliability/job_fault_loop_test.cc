@@ -77,18 +77,18 @@ class WatchingEnv final : public FaultInjectionEnv {
     if (ok) created.push_back(path);
     return ok;
   }
-  bool MoveFile(const std::string& from, const std::string& to) override {
-    const bool ok = FaultInjectionEnv::MoveFile(from, to);
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    const bool ok = FaultInjectionEnv::RenameFile(from, to);
     if (ok) moved.insert(from);
     return ok;
   }
-  bool DeleteFile(const std::string& path) override {
-    const bool ok = FaultInjectionEnv::DeleteFile(path);
+  bool RemoveFile(const std::string& path) override {
+    const bool ok = FaultInjectionEnv::RemoveFile(path);
     (ok ? deleted : not_deleted).insert(path);
     return ok;
   }
-  bool RemoveDirectory(const std::string& path) override {
-    const bool ok = FaultInjectionEnv::RemoveDirectory(path);
+  bool RemoveDir(const std::string& path) override {
+    const bool ok = FaultInjectionEnv::RemoveDir(path);
     if (!ok) not_deleted.insert(path);
     return ok;
   }

@@ -20,6 +20,7 @@
 
 #include "cooc/pair_line.h"
 #include "freq/term_line.h"
+#include "platform/path_style.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 
@@ -108,7 +109,7 @@ class FileLogEnv final : public FaultInjectionEnv {
  private:
   void Log(std::vector<std::string>* log, const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
-    log->push_back(path.substr(path.rfind('/') + 1));
+    log->push_back(path.substr(path.rfind(kPathSeparator) + 1));
   }
   std::mutex mutex_;
 };
@@ -366,13 +367,13 @@ TYPED_TEST(RunMergerTest, TheFinalFileIsRenamedOrElseCopied) {
     dir.WriteFile("ok", "old");
     FaultInjectionEnv env;
     ScopedEnvForTesting scoped(&env);
-    if (rename_fails) env.FailAlways(EnvOp::kMoveFile);
+    if (rename_fails) env.FailAlways(EnvOp::kRenameFile);
     RunMerger<typename TypeParam::Codec> merger(dir.Sub("ok"), {dir.Sub("a"), dir.Sub("b")});
     ASSERT_TRUE(merger.Merge());
     typename TypeParam::Value v = TypeParam::Counted(1);
     TypeParam::Fold(TypeParam::Counted(2), &v);
     EXPECT_EQ(ReadFileOrMissing(dir.Sub("ok")), TypeParam::Line(this->AnyKey("abcd"), v));
-    EXPECT_EQ(env.calls(EnvOp::kCopyFile), rename_fails ? 1 : 0);
+    EXPECT_EQ(env.calls(EnvOp::kCopyFileTo), rename_fails ? 1 : 0);
     EXPECT_EQ(ListTree(dir.path()), (std::vector<std::string>{"a", "b", "ok"}));
   }
 }
@@ -388,7 +389,7 @@ TYPED_TEST(RunMergerTest, FailuresOfTheFileSystemFailTheMerge) {
   // together with the copy that stands in for it (intermediates deleted).
   for (Case c : {Case{EnvOp::kNewSequentialFile, 1, 3}, Case{EnvOp::kRead, 0, 4},
                  Case{EnvOp::kCreateNewFile, 0, 3}, Case{EnvOp::kNewWritableFile, 0, 3},
-                 Case{EnvOp::kAppend, 0, 4}, Case{EnvOp::kCopyFile, 0, 3}}) {
+                 Case{EnvOp::kAppend, 0, 4}, Case{EnvOp::kCopyFileTo, 0, 3}}) {
     SCOPED_TRACE(static_cast<int>(c.op));
     ScopedTempDir dir;
     dir.WriteFile("a", TypeParam::Line(this->AnyKey("abcd"), TypeParam::Counted(1)));
@@ -397,7 +398,7 @@ TYPED_TEST(RunMergerTest, FailuresOfTheFileSystemFailTheMerge) {
     FaultInjectionEnv env;
     ScopedEnvForTesting scoped(&env);
     env.FailAfter(c.op, c.successes, 5, /*persistent=*/true);
-    if (c.op == EnvOp::kCopyFile) env.FailAlways(EnvOp::kMoveFile);
+    if (c.op == EnvOp::kCopyFileTo) env.FailAlways(EnvOp::kRenameFile);
     RunMerger<typename TypeParam::Codec> merger(dir.Sub("ok"), {dir.Sub("a"), dir.Sub("b")});
     EXPECT_FALSE(merger.Merge());
     EXPECT_TRUE(env.fired());

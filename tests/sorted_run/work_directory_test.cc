@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "freq/term_line.h"
+#include "platform/path_style.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 
@@ -36,7 +37,7 @@ TEST_F(WorkDirectoryTest, EmptyTempDirBecomesAUniqueDirectoryInVocstemp) {
   ASSERT_TRUE(files_.PrepareWorkDirectory());
   const std::string first = files_.tempDir();
   EXPECT_EQ(first.rfind(dir_.Sub("bin/vocstemp/TOG_"), 0), 0u) << first;
-  EXPECT_EQ(first.back(), '/');
+  EXPECT_EQ(first.back(), kPathSeparator);
   EXPECT_TRUE(std::filesystem::is_directory(first));
   // Later spills reuse it.
   ASSERT_TRUE(files_.PrepareWorkDirectory());
@@ -52,13 +53,13 @@ TEST_F(WorkDirectoryTest, ConfiguredTempDirIsCreatedWithItsParentsAndUsedDirectl
   EXPECT_TRUE(ListTree(dir_.Sub("x/y/z")).empty());  // no subdirectory in it
 
   WorkDirectory existing("FRE_", "fre_");
-  existing.SetTempDir((dir_.path() + "/").c_str());
+  existing.SetTempDir(dir_.Sub("").c_str());
   ASSERT_TRUE(existing.PrepareWorkDirectory());
-  EXPECT_EQ(existing.tempDir(), dir_.path() + "/");
+  EXPECT_EQ(existing.tempDir(), dir_.Sub(""));
 }
 
 TEST_F(WorkDirectoryTest, WorkDirectoryThatCannotBeMadeFails) {
-  env_.FailAlways(EnvOp::kCreateDirectory);
+  env_.FailAlways(EnvOp::kCreateDir);
   EXPECT_FALSE(files_.PrepareWorkDirectory());
   WorkDirectory configured("FRE_", "fre_");
   configured.SetTempDir(dir_.Sub("new").c_str());
@@ -78,7 +79,7 @@ TEST_F(WorkDirectoryTest, SpillsAreOpenedWithTheSpillPrefixAndRecordedOnceOpen) 
   writer.Add({"abcd", SpillCounts{1, 1, 1, 1}});
   ASSERT_TRUE(writer.Finish());
   ASSERT_EQ(files_.spillFiles().size(), 1u);
-  EXPECT_EQ(files_.spillFiles()[0].rfind(dir_.Sub("work/tog_"), 0), 0u);
+  EXPECT_EQ(files_.spillFiles()[0].rfind(dir_.Sub("work/tog"), 0), 0u);
   EXPECT_EQ(ReadFileOrMissing(files_.spillFiles()[0]), "abcd\t1\t1\t1\t1\n");
   // A file that does not open is not recorded.
   env_.FailAlways(EnvOp::kNewWritableFile);
@@ -87,7 +88,7 @@ TEST_F(WorkDirectoryTest, SpillsAreOpenedWithTheSpillPrefixAndRecordedOnceOpen) 
 }
 
 TEST_F(WorkDirectoryTest, OneSpillFileIsMovedOntoTheResultFileAndMoreAreMerged) {
-  files_.SetTempDir((dir_.path() + "/").c_str());
+  files_.SetTempDir(dir_.Sub("").c_str());
   int merges = 0;
   auto merge = [&merges] { return ++merges > 0; };
   EXPECT_FALSE(files_.FinishResultFile(merge));  // no spill file
@@ -106,11 +107,11 @@ TEST_F(WorkDirectoryTest, OneSpillFileIsMovedOntoTheResultFileAndMoreAreMerged) 
 }
 
 TEST_F(WorkDirectoryTest, ResultFileThatCannotBeMadeOrFilledFails) {
-  files_.SetTempDir((dir_.path() + "/").c_str());
+  files_.SetTempDir(dir_.Sub("").c_str());
   dir_.WriteFile("a.tmp", "x");
   files_.AddSpillFileForTesting(dir_.Sub("a.tmp"));
   auto merge = [] { return true; };
-  env_.FailAlways(EnvOp::kMoveFile);
+  env_.FailAlways(EnvOp::kRenameFile);
   EXPECT_FALSE(files_.FinishResultFile(merge));
   EXPECT_EQ(ReadFileOrMissing(dir_.Sub("a.tmp")), "x");  // nothing lost
   env_.Reset();

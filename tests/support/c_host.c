@@ -3,19 +3,39 @@
 #include <stdio.h>
 #include <string.h>
 
+/* The module calls the host's operations as C++ member functions. On 32-bit
+ * Windows that is the this-call convention: the object in ECX, the other
+ * arguments on the stack, removed by the callee. C has no such convention,
+ * but __fastcall comes down to it when its second register parameter (EDX)
+ * is a dummy that the caller never sets: the object arrives in ECX and the
+ * rest on the stack, which the callee clears. MSVC's C compiler takes the
+ * same spelling. Elsewhere the object is an ordinary first argument. */
+#if defined(_WIN32) && !defined(_WIN64)
+#if defined(__GNUC__)
+#define C_HOST_UNUSED __attribute__((unused))
+#else
+#define C_HOST_UNUSED
+#endif
+#define C_HOST_CALL __fastcall
+#define C_HOST_SELF CHost *h, void *unused_edx C_HOST_UNUSED
+#else
+#define C_HOST_CALL
+#define C_HOST_SELF CHost *h
+#endif
+
 static void Append(CHost* h, const char* entry) {
   size_t used = strlen(h->log);
   size_t room = sizeof(h->log) - used - 1;
   strncat(h->log, entry, room);
 }
 
-static int32_t Reserved(CHost* h) {
+static int32_t C_HOST_CALL Reserved(C_HOST_SELF) {
   h->wrong_slot_calls++;
   return -1;
 }
 
-static int32_t GetFieldDescriptors(CHost* h, const char* table, void* descriptors,
-                                   int32_t* size) {
+static int32_t C_HOST_CALL GetFieldDescriptors(C_HOST_SELF, const char* table, void* descriptors,
+                                               int32_t* size) {
   char entry[512];
   snprintf(entry, sizeof entry, "getFieldDescriptors(%s,%d);", table, (int)*size);
   Append(h, entry);
@@ -29,7 +49,8 @@ static int32_t GetFieldDescriptors(CHost* h, const char* table, void* descriptor
   return 0;
 }
 
-static int32_t GetFieldTypeText(CHost* h, int32_t field_id, char* buffer, int32_t* size) {
+static int32_t C_HOST_CALL GetFieldTypeText(C_HOST_SELF, int32_t field_id, char* buffer,
+                                            int32_t* size) {
   char entry[128];
   snprintf(entry, sizeof entry, "getFieldTypeText(%d,%d);", (int)field_id, (int)*size);
   Append(h, entry);
@@ -37,14 +58,15 @@ static int32_t GetFieldTypeText(CHost* h, int32_t field_id, char* buffer, int32_
   return 0;
 }
 
-static int32_t GetFieldCount(CHost* h, const char* table) {
+static int32_t C_HOST_CALL GetFieldCount(C_HOST_SELF, const char* table) {
   char entry[512];
   snprintf(entry, sizeof entry, "getFieldCount(%s);", table);
   Append(h, entry);
   return 1;
 }
 
-static int32_t RunStatement(CHost* h, const char* text, int32_t flag, ResultHandle* handle) {
+static int32_t C_HOST_CALL RunStatement(C_HOST_SELF, const char* text, int32_t flag,
+                                        ResultHandle* handle) {
   char entry[1024];
   snprintf(entry, sizeof entry, "runStatement(%s,%d);", text, (int)flag);
   Append(h, entry);
@@ -58,7 +80,7 @@ static int32_t RunStatement(CHost* h, const char* text, int32_t flag, ResultHand
   return 0;
 }
 
-static int32_t CloseResult(CHost* h, ResultHandle handle) {
+static int32_t C_HOST_CALL CloseResult(C_HOST_SELF, ResultHandle handle) {
   char entry[128];
   snprintf(entry, sizeof entry, "closeResult(%d,%d,%d);", (int)handle.id, (int)handle.count,
            (int)handle.extra);
@@ -66,8 +88,9 @@ static int32_t CloseResult(CHost* h, ResultHandle handle) {
   return 0;
 }
 
-static int32_t ReadField(CHost* h, ResultHandle handle, int32_t field, int32_t record,
-                         char* buffer, int32_t* length, int32_t r1, int32_t r2) {
+static int32_t C_HOST_CALL ReadField(C_HOST_SELF, ResultHandle handle, int32_t field,
+                                     int32_t record, char* buffer, int32_t* length, int32_t r1,
+                                     int32_t r2) {
   char entry[256];
   const char* value;
   size_t n;
@@ -86,7 +109,8 @@ static int32_t ReadField(CHost* h, ResultHandle handle, int32_t field, int32_t r
   return 0;
 }
 
-static int32_t ResolveField(CHost* h, ResultHandle handle, const char* name, int32_t r) {
+static int32_t C_HOST_CALL ResolveField(C_HOST_SELF, ResultHandle handle, const char* name,
+                                        int32_t r) {
   char entry[512];
   int i;
   snprintf(entry, sizeof entry, "resolveField(%d,%s,%d);", (int)handle.id, name, (int)r);
@@ -98,7 +122,8 @@ static int32_t ResolveField(CHost* h, ResultHandle handle, const char* name, int
 }
 
 /* Upper-cases ASCII, so a test can see that the converted text was used. */
-static int32_t ConvertText(CHost* h, const char* source, char* destination, int32_t* length) {
+static int32_t C_HOST_CALL ConvertText(C_HOST_SELF, const char* source, char* destination,
+                                       int32_t* length) {
   char entry[512];
   size_t i, n = strlen(source);
   snprintf(entry, sizeof entry, "convertText(%s);", source);

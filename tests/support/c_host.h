@@ -1,5 +1,6 @@
-/* A host written in C: a plain table of 68 function pointers whose first
- * argument is the object, without any C++ class. It pins the slot positions
+/* A host written in C: a plain table of 68 function pointers that take the
+ * object as the member functions of the C++ class do (the this-call
+ * convention on 32-bit Windows, see c_host.c), without any C++ class. It pins the slot positions
  * of HostInterface from outside C++: the module calls it through the C++
  * class, and every call must land on the intended function with the intended
  * arguments.

@@ -138,25 +138,25 @@ bool FaultInjectionEnv::GetExecutablePath(std::string* path) {
   return EnvWrapper::GetExecutablePath(path);
 }
 
-bool FaultInjectionEnv::GetFileAttributes(const std::string& path, bool* is_directory) {
-  if (ShouldFail(EnvOp::kGetFileAttributes)) return false;
-  return EnvWrapper::GetFileAttributes(path, is_directory);
+bool FaultInjectionEnv::GetAttributes(const std::string& path, bool* is_directory) {
+  if (ShouldFail(EnvOp::kGetAttributes)) return false;
+  return EnvWrapper::GetAttributes(path, is_directory);
 }
 
-int FaultInjectionEnv::CreateDirectory(const std::string& path) {
+int FaultInjectionEnv::CreateDir(const std::string& path) {
   int error = 0;
-  if (ShouldFail(EnvOp::kCreateDirectory, &error)) return error;
-  return EnvWrapper::CreateDirectory(path);
+  if (ShouldFail(EnvOp::kCreateDir, &error)) return error;
+  return EnvWrapper::CreateDir(path);
 }
 
-bool FaultInjectionEnv::RemoveDirectory(const std::string& path) {
-  if (ShouldFail(EnvOp::kRemoveDirectory)) return false;
-  return EnvWrapper::RemoveDirectory(path);
+bool FaultInjectionEnv::RemoveDir(const std::string& path) {
+  if (ShouldFail(EnvOp::kRemoveDir)) return false;
+  return EnvWrapper::RemoveDir(path);
 }
 
-bool FaultInjectionEnv::DeleteFile(const std::string& path) {
-  if (ShouldFail(EnvOp::kDeleteFile)) return false;
-  return EnvWrapper::DeleteFile(path);
+bool FaultInjectionEnv::RemoveFile(const std::string& path) {
+  if (ShouldFail(EnvOp::kRemoveFile)) return false;
+  return EnvWrapper::RemoveFile(path);
 }
 
 bool FaultInjectionEnv::ListDirectory(const std::string& path,
@@ -165,14 +165,14 @@ bool FaultInjectionEnv::ListDirectory(const std::string& path,
   return EnvWrapper::ListDirectory(path, entries);
 }
 
-bool FaultInjectionEnv::MoveFile(const std::string& from, const std::string& to) {
-  if (ShouldFail(EnvOp::kMoveFile)) return false;
-  return EnvWrapper::MoveFile(from, to);
+bool FaultInjectionEnv::RenameFile(const std::string& from, const std::string& to) {
+  if (ShouldFail(EnvOp::kRenameFile)) return false;
+  return EnvWrapper::RenameFile(from, to);
 }
 
-bool FaultInjectionEnv::CopyFile(const std::string& from, const std::string& to) {
-  if (ShouldFail(EnvOp::kCopyFile)) return false;
-  return EnvWrapper::CopyFile(from, to);
+bool FaultInjectionEnv::CopyFileTo(const std::string& from, const std::string& to) {
+  if (ShouldFail(EnvOp::kCopyFileTo)) return false;
+  return EnvWrapper::CopyFileTo(from, to);
 }
 
 bool FaultInjectionEnv::CreateTempFile(const std::string& directory,

@@ -28,13 +28,13 @@ namespace vocs {
 
 enum class EnvOp {
   kGetExecutablePath,
-  kGetFileAttributes,
-  kCreateDirectory,
-  kRemoveDirectory,
-  kDeleteFile,
+  kGetAttributes,
+  kCreateDir,
+  kRemoveDir,
+  kRemoveFile,
   kListDirectory,
-  kMoveFile,
-  kCopyFile,
+  kRenameFile,
+  kCopyFileTo,
   kCreateTempFile,
   kNewWritableFile,
   kCreateNewFile,
@@ -75,14 +75,14 @@ class FaultInjectionEnv : public EnvWrapper {
   bool fired() const;
 
   bool GetExecutablePath(std::string* path) override;
-  bool GetFileAttributes(const std::string& path, bool* is_directory) override;
-  int CreateDirectory(const std::string& path) override;
-  bool RemoveDirectory(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
+  bool GetAttributes(const std::string& path, bool* is_directory) override;
+  int CreateDir(const std::string& path) override;
+  bool RemoveDir(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
   bool ListDirectory(const std::string& path,
                      std::vector<DirectoryEntry>* entries) override;
-  bool MoveFile(const std::string& from, const std::string& to) override;
-  bool CopyFile(const std::string& from, const std::string& to) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool CopyFileTo(const std::string& from, const std::string& to) override;
   bool CreateTempFile(const std::string& directory, const std::string& prefix,
                       std::string* path) override;
   bool CreateNewFile(const std::string& path) override;

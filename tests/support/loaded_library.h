@@ -1,9 +1,12 @@
-// The built libvocs.so, loaded with dlopen as a server or a client program
-// loads it. Tests reach it only through its exported names, so they see what
-// a real caller sees (its own copy of the module's state, its own Env).
+// The built module (libvocs.so, or vocs.dll on Windows), loaded as a server
+// or a client program loads it (dlopen, LoadLibrary). Tests reach it only
+// through its exported names, so they see what a real caller sees (its own
+// copy of the module's state, its own Env).
 //
-// The library's path comes from the environment variable VOCS_LIBRARY, which
-// the test registration sets; the build's default is used otherwise.
+// Without a path: on POSIX systems the library named by the environment
+// variable VOCS_LIBRARY, which the test registration sets, else the build's
+// default; on Windows vocs.dll beside the test program. A library loaded
+// from a copy under another name is a second instance with state of its own.
 #ifndef VOCS_TESTS_SUPPORT_LOADED_LIBRARY_H_
 #define VOCS_TESTS_SUPPORT_LOADED_LIBRARY_H_
 
@@ -14,6 +17,7 @@ namespace vocs::testing {
 class LoadedLibrary {
  public:
   LoadedLibrary();
+  explicit LoadedLibrary(std::string path);
   ~LoadedLibrary();
   LoadedLibrary(const LoadedLibrary&) = delete;
   LoadedLibrary& operator=(const LoadedLibrary&) = delete;
@@ -35,6 +39,9 @@ class LoadedLibrary {
   std::string error_;
   void* handle_ = nullptr;
 };
+
+// The path of the library the tests load by default.
+std::string DefaultLibraryPath();
 
 // The directory of the running test program, with a trailing separator: the
 // program directory the module resolves relative names against.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/path_style.h"
+
 namespace vocs::testing {
 
 namespace {
@@ -9,7 +11,7 @@ std::string Label(const StatSource* s) {
   if (s == nullptr) return "null";
   if (s->kind == kBuffer) return "buf";
   std::string name = s->name;
-  size_t slash = name.find_last_of('/');
+  size_t slash = name.find_last_of(kPathSeparator);
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 

@@ -1,15 +1,15 @@
-#include "support/loaded_library.h"
-
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
+#include "support/loaded_library.h"
+
 namespace vocs::testing {
 
-LoadedLibrary::LoadedLibrary() {
-  const char* from_env = std::getenv("VOCS_LIBRARY");
-  path_ = from_env != nullptr && from_env[0] != '\0' ? from_env : VOCS_DEFAULT_LIBRARY_PATH;
+LoadedLibrary::LoadedLibrary() : LoadedLibrary(DefaultLibraryPath()) {}
+
+LoadedLibrary::LoadedLibrary(std::string path) : path_(std::move(path)) {
   handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* message = dlerror();
@@ -23,6 +23,11 @@ LoadedLibrary::~LoadedLibrary() {
 
 void* LoadedLibrary::Symbol(const char* name) const {
   return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+}
+
+std::string DefaultLibraryPath() {
+  const char* from_env = std::getenv("VOCS_LIBRARY");
+  return from_env != nullptr && from_env[0] != '\0' ? from_env : VOCS_DEFAULT_LIBRARY_PATH;
 }
 
 std::string TestProgramDirectory() {

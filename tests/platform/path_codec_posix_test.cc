@@ -60,10 +60,10 @@ TEST(PathCodecTest, TheDefaultEnvNamesFilesInUtf8AndListsThemInTheModuleCodePage
   testing::ScopedTempDir dir;
   Env* env = Env::Default();
   const std::string chinese = dir.path() + "/" + kChineseDir;
-  ASSERT_EQ(env->CreateDirectory(chinese), 0);
+  ASSERT_EQ(env->CreateDir(chinese), 0);
   EXPECT_TRUE(std::filesystem::is_directory(dir.Sub("\u4e2d\u6587\u76ee\u5f55")));
   bool is_directory = false;
-  ASSERT_TRUE(env->GetFileAttributes(chinese, &is_directory));
+  ASSERT_TRUE(env->GetAttributes(chinese, &is_directory));
   EXPECT_TRUE(is_directory);
 
   for (const std::string& name : {kResult + ".txt", kEmoji + kHangul, kSharpS}) {
@@ -72,7 +72,7 @@ TEST(PathCodecTest, TheDefaultEnvNamesFilesInUtf8AndListsThemInTheModuleCodePage
   std::string temp;
   ASSERT_TRUE(env->CreateTempFile(chinese + "/", kResult, &temp));
   EXPECT_EQ(temp.rfind(chinese + "/" + kResult, 0), 0u) << temp;
-  ASSERT_TRUE(env->MoveFile(temp, chinese + "/" + kResult + "2"));
+  ASSERT_TRUE(env->RenameFile(temp, chinese + "/" + kResult + "2"));
 
   std::vector<DirectoryEntry> entries;
   ASSERT_TRUE(env->ListDirectory(chinese, &entries));
@@ -93,7 +93,7 @@ TEST(PathCodecTest, TheDefaultEnvNamesFilesInUtf8AndListsThemInTheModuleCodePage
   std::string contents;
   ASSERT_TRUE(ReadFileToString(env, chinese + "/" + kSharpS, &contents));
   EXPECT_EQ(contents, "x");
-  EXPECT_TRUE(env->DeleteFile(chinese + "/" + kSharpS));
+  EXPECT_TRUE(env->RemoveFile(chinese + "/" + kSharpS));
   EXPECT_FALSE(std::filesystem::exists(dir.Sub("\u4e2d\u6587\u76ee\u5f55/Stra\u00dfe")));
 }
 
@@ -101,14 +101,14 @@ TEST(PathCodecTest, NamesWithoutAFormOnTheOtherSideAreRefusedNotMangled) {
   testing::ScopedTempDir dir;
   Env* env = Env::Default();
   const std::string bad = dir.path() + "/a\x81 b";
-  const int code = env->CreateDirectory(bad);
+  const int code = env->CreateDir(bad);
   EXPECT_NE(code, 0);
   EXPECT_NE(code, kErrorPathNotFound);  // MakeDirectoryTree would try the parents
   EXPECT_NE(code, kErrorAlreadyExists);
   EXPECT_EQ(env->NewWritableFile(bad), nullptr);
   EXPECT_FALSE(env->CreateNewFile(bad));
   bool is_directory = false;
-  EXPECT_FALSE(env->GetFileAttributes(bad, &is_directory));
+  EXPECT_FALSE(env->GetAttributes(bad, &is_directory));
   EXPECT_TRUE(testing::ListTree(dir.path()).empty());
 
   // A file system name that is not UTF-8 fails the listing as a whole: a

@@ -66,7 +66,8 @@ struct DirectoryEntry {
 };
 
 // What tells one file or directory from every other on the machine, whatever
-// name it is reached by: device and inode on POSIX.
+// name it is reached by: device and inode on POSIX, volume serial number
+// and file index on Windows.
 struct FileIdentity {
   uint64_t device = 0;
   uint64_t inode = 0;

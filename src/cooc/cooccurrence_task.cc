@@ -5,6 +5,7 @@
 #include <new>
 
 #include "cooc/pair_line.h"
+#include "cooc/pair_run.h"
 #include "cooc/spill_sort.h"
 #include "job/stat_source.h"
 #include "sorted_run/run_merger.h"
@@ -218,14 +219,13 @@ bool CooccurrenceTask::SpillAndClear() {
 }
 
 bool CooccurrenceTask::SpillPairs() {
-  RunWriter<PairLineCodec> writer;
-  if (!files_.OpenSpill(&writer)) return false;
+  PairRunWriter writer;
+  if (!writer.Open(files_.OpenRawSpill())) return false;
 
   // Sort by the byte order of the terms: replace each id by its rank among
   // all terms, so that pairs sort as plain integers.
   termCountTable_.UpdateOrder();
-  const size_t terms = termCountTable_.size();
-  const int bits = terms <= 1 ? 0 : std::bit_width(terms - 1);
+  const int bits = RankBits(termCountTable_.size());
   const uint64_t low_mask = (uint64_t{1} << bits) - 1;
   const size_t n = pairTable_.size();
   Slot* entries = pairTable_.TakeEntries();
@@ -236,25 +236,10 @@ bool CooccurrenceTask::SpillPairs() {
         termCountTable_.Rank(static_cast<uint32_t>(key));
   }
   SortSpillEntries(entries, n, pairTable_.capacity(), 2 * bits);
-
-  PairLineCodec::Entry entry;
-  uint32_t rank1 = 0;
-  if (n > 0) {
-    entry.term1 = termCountTable_.TermAtRank(0);
-    entry.prefix1 = termCountTable_.PrefixAtRank(0);
-  }
   for (size_t i = 0; i < n; ++i) {
-    const uint32_t r1 = static_cast<uint32_t>(entries[i].key >> bits);
-    if (r1 != rank1) {
-      rank1 = r1;
-      entry.term1 = termCountTable_.TermAtRank(r1);
-      entry.prefix1 = termCountTable_.PrefixAtRank(r1);
-    }
-    const uint32_t r2 = static_cast<uint32_t>(entries[i].key & low_mask);
-    entry.term2 = termCountTable_.TermAtRank(r2);
-    entry.prefix2 = termCountTable_.PrefixAtRank(r2);
-    entry.count = entries[i].count;
-    writer.Add(entry);
+    const uint64_t key = entries[i].key;
+    writer.Add(termCountTable_.IdAtRank(static_cast<uint32_t>(key >> bits)),
+               termCountTable_.IdAtRank(static_cast<uint32_t>(key & low_mask)), entries[i].count);
   }
   return writer.Finish();
 }
@@ -270,12 +255,63 @@ int CooccurrenceTask::Finish() {
       return VOCS_E_NO_RESULT_FILE;
     }
   }
-  return FinishResultFile() ? 0 : VOCS_E_NO_RESULT_FILE;
+  // Even a single run is merged: the spill files hold ids, the result file
+  // pair lines.
+  return files_.MakeResultFile() && MergeSpillFiles() ? 0 : VOCS_E_NO_RESULT_FILE;
 }
 
 bool CooccurrenceTask::MergeSpillFiles() {
-  RunMerger<PairLineCodec> merger(resultPath(), spillFiles());
-  return merger.Merge();
+  termCountTable_.UpdateOrder();
+  const TermIdTable& terms = termCountTable_;
+  const int bits = RankBits(terms.size());
+  const uint64_t low_mask = (uint64_t{1} << bits) - 1;
+  // Passes of at most kMergeFanIn runs, each into a new spill file, until one
+  // pass is left, as RunMerger schedules them: the oldest runs first.
+  std::vector<std::string> runs = spillFiles();
+  size_t first = 0;
+  while (runs.size() - first > kMergeFanIn) {
+    const std::vector<std::string> group(runs.begin() + static_cast<ptrdiff_t>(first),
+                                         runs.begin() + static_cast<ptrdiff_t>(first + kMergeFanIn));
+    PairRunWriter writer;
+    if (!writer.Open(files_.OpenRawSpill())) return false;
+    const bool merged = MergePairRuns(terms, group, [&](uint64_t key, int64_t count) {
+      writer.Add(terms.IdAtRank(static_cast<uint32_t>(key >> bits)),
+                 terms.IdAtRank(static_cast<uint32_t>(key & low_mask)), count);
+      return true;
+    });
+    if (!writer.Finish() || !merged) return false;
+    runs.push_back(spillFiles().back());
+    first += kMergeFanIn;
+  }
+  RunWriter<PairLineCodec> out;
+  if (!out.Open(resultPath())) return false;
+  const std::vector<std::string> last(runs.begin() + static_cast<ptrdiff_t>(first), runs.end());
+  const bool merged = MergePairRuns(terms, last, [&](uint64_t key, int64_t count) {
+    PairLineCodec::Entry entry;
+    entry.term1 = terms.TermAtRank(static_cast<uint32_t>(key >> bits));
+    entry.term2 = terms.TermAtRank(static_cast<uint32_t>(key & low_mask));
+    entry.count = count;
+    out.AddInOrder(entry);
+    return out.ok();
+  });
+  return out.Finish() && merged;
+}
+
+std::string CooccurrenceTask::SpillFileTextForTesting(const std::string& path) {
+  termCountTable_.UpdateOrder();
+  const TermIdTable& terms = termCountTable_;
+  const int bits = RankBits(terms.size());
+  PairRunReader reader(&terms, bits);
+  std::string text;
+  if (!reader.Open(path)) return "(unreadable)";
+  while (reader.Next()) {
+    text.append(terms.TermAtRank(static_cast<uint32_t>(reader.key() >> bits)));
+    text += '\t';
+    text.append(terms.TermAtRank(static_cast<uint32_t>(reader.key() & ((uint64_t{1} << bits) - 1))));
+    text += '\t' + std::to_string(reader.count()) + '\n';
+  }
+  if (reader.failed()) text += "(damaged)";
+  return text;
 }
 
 int64_t CooccurrenceTask::TermCountForTesting(std::string_view term) const {

@@ -8,6 +8,7 @@
 #include "cooc/pair_run.h"
 #include "cooc/spill_sort.h"
 #include "job/stat_source.h"
+#include "platform/env.h"
 #include "sorted_run/run_merger.h"
 #include "sorted_run/run_writer.h"
 #include "text/text_primitives.h"
@@ -265,22 +266,29 @@ bool CooccurrenceTask::MergeSpillFiles() {
   const TermIdTable& terms = termCountTable_;
   const int bits = RankBits(terms.size());
   const uint64_t low_mask = (uint64_t{1} << bits) - 1;
-  // Passes of at most kMergeFanIn runs, each into a new spill file, until one
-  // pass is left, as RunMerger schedules them: the oldest runs first.
+  // Passes of at most kMergeFanIn runs, the oldest first, each into an
+  // intermediate file beside the result file, until one pass is left; the
+  // intermediate files are deleted once the result file is complete, and
+  // stay after a failure.
   std::vector<std::string> runs = spillFiles();
+  std::vector<std::string> intermediates;
+  const std::string directory = tempDir();
   size_t first = 0;
   while (runs.size() - first > kMergeFanIn) {
     const std::vector<std::string> group(runs.begin() + static_cast<ptrdiff_t>(first),
                                          runs.begin() + static_cast<ptrdiff_t>(first + kMergeFanIn));
+    std::string path;
+    if (!ReserveNextMergeFileName(directory, &path)) return false;
+    intermediates.push_back(path);
     PairRunWriter writer;
-    if (!writer.Open(files_.OpenRawSpill())) return false;
+    if (!writer.Open(CurrentEnv()->NewWritableFile(path))) return false;
     const bool merged = MergePairRuns(terms, group, [&](uint64_t key, int64_t count) {
       writer.Add(terms.IdAtRank(static_cast<uint32_t>(key >> bits)),
                  terms.IdAtRank(static_cast<uint32_t>(key & low_mask)), count);
       return true;
     });
     if (!writer.Finish() || !merged) return false;
-    runs.push_back(spillFiles().back());
+    runs.push_back(std::move(path));
     first += kMergeFanIn;
   }
   RunWriter<PairLineCodec> out;
@@ -294,7 +302,9 @@ bool CooccurrenceTask::MergeSpillFiles() {
     out.AddInOrder(entry);
     return out.ok();
   });
-  return out.Finish() && merged;
+  if (!out.Finish() || !merged) return false;
+  for (const std::string& path : intermediates) CurrentEnv()->RemoveFile(path);
+  return true;
 }
 
 std::string CooccurrenceTask::SpillFileTextForTesting(const std::string& path) {

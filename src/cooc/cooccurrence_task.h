@@ -109,8 +109,9 @@ class CooccurrenceTask : public SpillingTask {
   bool AcceptTerm(std::string_view term) override;
   // Slot 8. Merges the spill files, one or more, into the pair lines of
   // resultPath (cooc/pair_run.h); more than kMergeFanIn of them first in
-  // passes into new spill files. False when a run cannot be read or fails
-  // its checks, or a file cannot be written.
+  // passes into intermediate files named as RunMerger names them. False
+  // when a run cannot be read or fails its checks, or a file cannot be
+  // written.
   bool MergeSpillFiles() override;
 
   // Writes the pair table, sorted, to a new spill file (cooc/pair_run.h) and

@@ -229,18 +229,36 @@ bool CooccurrenceTask::SpillPairs() {
   const int bits = RankBits(termCountTable_.size());
   const uint64_t low_mask = (uint64_t{1} << bits) - 1;
   const size_t n = pairTable_.size();
-  Slot* entries = pairTable_.TakeEntries();
-  for (size_t i = 0; i < n; ++i) {
-    const uint64_t key = entries[i].key;
-    entries[i].key =
-        (static_cast<uint64_t>(termCountTable_.Rank(static_cast<uint32_t>(key >> 32))) << bits) |
-        termCountTable_.Rank(static_cast<uint32_t>(key));
-  }
-  SortSpillEntries(entries, n, pairTable_.capacity(), 2 * bits);
-  for (size_t i = 0; i < n; ++i) {
-    const uint64_t key = entries[i].key;
+  int64_t max_count = 0;
+  Slot* entries = pairTable_.TakeEntries(&max_count);
+  auto rank_key = [&](uint64_t key) {
+    return (static_cast<uint64_t>(termCountTable_.Rank(static_cast<uint32_t>(key >> 32)))
+            << bits) |
+           termCountTable_.Rank(static_cast<uint32_t>(key));
+  };
+  auto write = [&](uint64_t key, int64_t count) {
     writer.Add(termCountTable_.IdAtRank(static_cast<uint32_t>(key >> bits)),
-               termCountTable_.IdAtRank(static_cast<uint32_t>(key & low_mask)), entries[i].count);
+               termCountTable_.IdAtRank(static_cast<uint32_t>(key & low_mask)), count);
+  };
+  const int key_bits = 2 * bits;
+  if (FitsPacked(key_bits, max_count)) {
+    // Word i lies in slot i / 2, which has been read by then; the sort's
+    // room, words n to 2n, lies within the table's storage.
+    uint64_t* words = reinterpret_cast<uint64_t*>(entries);
+    const int count_bits = 64 - key_bits;
+    for (size_t i = 0; i < n; ++i) {
+      const Slot slot = entries[i];
+      words[i] = (rank_key(slot.key) << count_bits) | static_cast<uint64_t>(slot.count);
+    }
+    SortPackedSpill(words, n, key_bits);
+    const uint64_t count_mask = (uint64_t{1} << count_bits) - 1;
+    for (size_t i = 0; i < n; ++i) {
+      write(words[i] >> count_bits, static_cast<int64_t>(words[i] & count_mask));
+    }
+  } else {
+    for (size_t i = 0; i < n; ++i) entries[i].key = rank_key(entries[i].key);
+    SortSpillEntries(entries, n, pairTable_.capacity(), key_bits);
+    for (size_t i = 0; i < n; ++i) write(entries[i].key, entries[i].count);
   }
   return writer.Finish();
 }

@@ -154,6 +154,11 @@ int CooccurrenceTask::ProcessSourcePair(StatSource* first, StatSource* second) {
 
 bool CooccurrenceTask::CountPairsWithin(const std::vector<uint32_t>& ids) {
   const size_t n = ids.size();
+  if (writer_ != nullptr && n >= 2) {
+    // Every occurrence takes part in a pair with each of the n - 1 others.
+    for (uint32_t id : ids) termCountTable_.AddCounts(id, static_cast<int64_t>(n - 1));
+    totalTermCount_ += static_cast<int64_t>(n * (n - 1));
+  }
   size_t fill = 0;
   for (size_t i = 0; i + 1 < n; ++i) {
     const uint64_t high = static_cast<uint64_t>(ids[i]) << 32;
@@ -170,6 +175,12 @@ bool CooccurrenceTask::CountPairsWithin(const std::vector<uint32_t>& ids) {
 
 bool CooccurrenceTask::CountPairsAcross(const std::vector<uint32_t>& ids1,
                                         const std::vector<uint32_t>& ids2) {
+  if (writer_ != nullptr && !ids1.empty() && !ids2.empty()) {
+    // Every term of one source pairs with each term of the other.
+    for (uint32_t id : ids1) termCountTable_.AddCounts(id, static_cast<int64_t>(ids2.size()));
+    for (uint32_t id : ids2) termCountTable_.AddCounts(id, static_cast<int64_t>(ids1.size()));
+    totalTermCount_ += static_cast<int64_t>(2 * ids1.size() * ids2.size());
+  }
   size_t fill = 0;
   for (uint32_t id1 : ids1) {
     const uint64_t high = static_cast<uint64_t>(id1) << 32;
@@ -195,11 +206,6 @@ bool CooccurrenceTask::CountBlock(size_t n) {
 
 inline bool CooccurrenceTask::AddPairKey(uint64_t key) {
   pairTable_.Add(key);
-  if (writer_ != nullptr) {
-    termCountTable_.AddCount(static_cast<uint32_t>(key >> 32));
-    termCountTable_.AddCount(static_cast<uint32_t>(key));
-    totalTermCount_ += 2;
-  }
   if (pairTable_.size() >= spill_threshold_) return SpillAndClear();
   return true;
 }
@@ -209,6 +215,11 @@ bool CooccurrenceTask::AddPairForTesting(std::string_view term1, std::string_vie
   ReserveTable();
   const uint32_t id1 = termCountTable_.Intern(CutTerm(term1));
   const uint32_t id2 = termCountTable_.Intern(CutTerm(term2));
+  if (writer_ != nullptr) {
+    termCountTable_.AddCount(id1);
+    termCountTable_.AddCount(id2);
+    totalTermCount_ += 2;
+  }
   return AddPairKey(PairCountTable::Key(id1, id2));
 }
 

@@ -171,10 +171,12 @@ class CooccurrenceTask : public SpillingTask {
   bool ModeZeroTerm(StatSource* source, std::string_view* term);
   int ProcessSingleSource(StatSource* source);
   int ProcessSourcePair(StatSource* first, StatSource* second);
-  // Counts the pairs of ids in order; false when a spill fails.
+  // Count the pairs of ids in order, and with a writer the term counts of
+  // the record's pairs; false when a spill fails.
   bool CountPairsWithin(const std::vector<uint32_t>& ids);
   bool CountPairsAcross(const std::vector<uint32_t>& ids1, const std::vector<uint32_t>& ids2);
   bool CountBlock(size_t n);
+  // Counts one pair in the pair table (the term counts are the caller's).
   bool AddPairKey(uint64_t key);
   bool SpillAndClear();
   // Emits a batch of result lines (at most the reader's batch size).

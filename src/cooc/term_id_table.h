@@ -64,7 +64,8 @@ class TermIdTable {
     if (counts_[id]++ == 0) ++counted_terms_;
   }
 
-  // Adds `n` counted pairs at once (a count read back from a partial result).
+  // Adds `n` counted pairs at once (the pairs of a record, or a count read
+  // back from a partial result).
   void AddCounts(uint32_t id, int64_t n) {
     if (n > 0 && counts_[id] == 0) ++counted_terms_;
     counts_[id] += n;

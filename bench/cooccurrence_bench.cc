@@ -31,7 +31,6 @@
 // loaded before the clock starts; counting, every spill, the merge, and the
 // delivery into the result file), for a reference its counting and its
 // writing of the same result file.
-#include <dlfcn.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -60,6 +59,7 @@
 #include "output/result_record.h"
 #include "platform/env.h"
 #include "support/corpus.h"
+#include "support/loaded_module.h"
 #include "support/memory_host.h"
 #include "support/peak_memory.h"
 #include "support/runs.h"
@@ -218,29 +218,13 @@ Measurement RunEngine(const char* name, const Corpus& corpus, const std::string&
 Measurement RunExport(const std::string& library, const Corpus& corpus, const std::string& work,
                       const std::string& output) {
   return vocs::bench::MeasureInChild([&](Measurement* m) {
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      std::fprintf(stderr, "cannot load %s: %s\n", library.c_str(), dlerror());
-      std::exit(1);
-    }
-    auto set_temp_path =
-        reinterpret_cast<decltype(&VOCS_SetTempPath)>(dlsym(handle, "VOCS_SetTempPath"));
-    auto together = reinterpret_cast<decltype(&VOCS_Together)>(dlsym(handle, "VOCS_Together"));
-    if (set_temp_path == nullptr || together == nullptr) {
-      std::fprintf(stderr, "%s lacks the exports\n", library.c_str());
-      std::exit(1);
-    }
-    std::filesystem::create_directories(work);
-    if (set_temp_path(work.c_str()) <= 0) {
-      std::fprintf(stderr, "VOCS_SetTempPath(%s) failed\n", work.c_str());
-      std::exit(1);
-    }
+    const vocs::bench::LoadedModule module = vocs::bench::LoadModuleOrDie(library, work);
     vocs::bench::MemoryHost host(corpus.text);
     int32_t code = 0;
     vocs::bench::Time(
         [&] {
-          code = together("SELECT body FROM corpus", "body", vocs::kModeNormal, "", nullptr, 0,
-                          nullptr, 0, 0, output.c_str(), &host);
+          code = module.together("SELECT body FROM corpus", "body", vocs::kModeNormal, "",
+                                 nullptr, 0, nullptr, 0, 0, output.c_str(), &host);
         },
         m);
     if (code != 0) {

@@ -242,17 +242,20 @@ int32_t EmbeddedHost::OpenQuery(std::string_view text, ResultHandle* handle) {
     cursor->columns.push_back(cursor->stmt.ColumnName(i));
   }
   // The record count is needed before the first record is read.
-  int64_t count = 0;
-  for (bool row = true;;) {
-    if (!cursor->stmt.Step(&row)) {
-      return Refuse(VOCS_E_QUERY_NOT_OPENED, "query failed: " + db_.error() + ": " + shown);
+  int64_t count = query_records_;
+  if (count < 0) {
+    count = 0;
+    for (bool row = true;;) {
+      if (!cursor->stmt.Step(&row)) {
+        return Refuse(VOCS_E_QUERY_NOT_OPENED, "query failed: " + db_.error() + ": " + shown);
+      }
+      if (!row || ++count > INT32_MAX) break;
     }
-    if (!row) break;
-    if (++count > INT32_MAX) {
-      return Refuse(VOCS_E_QUERY_NOT_OPENED, "query refused: more than 2^31 records: " + shown);
-    }
+    cursor->stmt.Reset();
   }
-  cursor->stmt.Reset();
+  if (count > INT32_MAX) {
+    return Refuse(VOCS_E_QUERY_NOT_OPENED, "query refused: more than 2^31 records: " + shown);
+  }
   const int64_t first = count * (shard_ - 1) / shards_;
   cursor->first = static_cast<int32_t>(first);
   cursor->count = static_cast<int32_t>(count * shard_ / shards_ - first);

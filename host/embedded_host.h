@@ -172,7 +172,9 @@ class EmbeddedHost final : public HostInterface {
   bool FindResultTable(const char* module_name, CatalogTable* table);
 
   Cursor* FindCursor(const ResultHandle& handle);
-  bool MoveTo(Cursor* cursor, int32_t record);
+  // Steps `cursor` to its record `record`; false with the last error set, and
+  // *failed_query true when SQLite failed rather than the record was gone.
+  bool MoveTo(Cursor* cursor, int32_t record, bool* failed_query);
 
   mutable std::timed_mutex mutex_;
   std::atomic<bool> interrupted_{false};

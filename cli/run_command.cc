@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/command_host.h"
 #include "cli/commands.h"
 #include "cli/interrupt_guard.h"
 #include "cli/module_loader.h"
@@ -168,16 +169,12 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
       return kExitOk;
     }
     int m;
-    if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
-      if (m < 0) return UsageError("run", "--db needs a file");
-      options->settings.db = value;
-      options->db_given = true;
+    if (const auto code = MatchPlaceOption(args, &i, "run", &options->settings.db,
+                                           &options->settings.work_dir, &options->db_given)) {
+      if (*code != kExitOk) return *code;
     } else if ((m = MatchOption(args, &i, "--module", &value)) != 0) {
       if (m < 0) return UsageError("run", "--module needs a path");
       options->module = value;
-    } else if ((m = MatchOption(args, &i, "--work-dir", &value)) != 0) {
-      if (m < 0 || value.empty()) return UsageError("run", "--work-dir needs a directory");
-      options->settings.work_dir = AbsolutePath(value);
     } else if ((m = MatchOption(args, &i, "--file", &value)) != 0 ||
                (m = MatchOption(args, &i, "-f", &value)) != 0) {
       if (m < 0) return UsageError("run", "--file needs a file");
@@ -445,13 +442,9 @@ std::string ReportSuccess(size_t number, const RunJob& job, const host::HostRepo
     }
     return "the module reported success, but the table " + job.output + " was not replaced";
   }
-  std::error_code ec;
-  fs::rename(job.partial_output, job.output, ec);
-  const int64_t rows = ec ? -1 : CountFileRows(job.output);
-  if (rows < 0) {
-    return "the result file " + job.output + " could not be written" +
-           (ec ? ": " + ec.message() : "");
-  }
+  std::string error;
+  const int64_t rows = PlaceResultFile(job.partial_output, job.output, &error);
+  if (rows < 0) return error;
   std::cout << "statement " << number << ": " << rows << " rows in file " << job.output << ", "
             << timing << "\n";
   return "";
@@ -526,17 +519,9 @@ int RunCommand(const Args& args) {
 
   std::string error;
   const std::string db_path = needs_db ? options.settings.db : ":memory:";
-  std::unique_ptr<host::EmbeddedHost> host = host::EmbeddedHost::Open(
-      db_path, &error,
-      needs_db ? host::Database::OpenMode::kExisting : host::Database::OpenMode::kCreate);
-  if (host == nullptr) {
-    if (!fs::exists(db_path)) {
-      return Fail(kExitSetup, "there is no database " + AbsolutePath(db_path) +
-                                  " ('vocs import' creates one; --db names another)");
-    }
-    return Fail(kExitSetup, error);
-  }
-  host->set_owner("vocs run, process " + std::to_string(::getpid()));
+  int exit_code = kExitOk;
+  std::unique_ptr<host::EmbeddedHost> host = OpenCommandHost(db_path, needs_db, "run", &exit_code);
+  if (host == nullptr) return exit_code;
   LoadedModule module;
   if (!options.dry_run && options.partial.empty()) {
     if (!module.Load(options.module.empty() ? DefaultModulePath() : options.module, &error)) {
@@ -605,12 +590,7 @@ int RunCommand(const Args& args) {
     // A partial result is written under a hidden name beside its file and
     // takes its name only when complete.
     const std::string partial_temp =
-        options.partial.empty()
-            ? ""
-            : (fs::path(options.partial).parent_path() /
-               ("." + fs::path(options.partial).filename().string() + ".vocs-" +
-                std::to_string(::getpid()) + ".tmp"))
-                  .string();
+        options.partial.empty() ? "" : HiddenResultPath(options.partial);
     {
       std::lock_guard lock(files.mutex);
       files.partial_output = options.partial.empty() ? job.partial_output : partial_temp;

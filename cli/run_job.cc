@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cli/cli_common.h"
+#include "cli/command_host.h"
 #include "cli/statement_text.h"
 #include "host/database.h"
 
@@ -57,10 +58,7 @@ bool PrepareRunJob(const std::string& statement, const RunSettings& settings,
     job->output = AbsolutePath(plan.OutputName(codec));
     const fs::path final_path(job->output);
     job->parent = final_path.parent_path().string();
-    job->partial_output = (final_path.parent_path() / ("." + final_path.filename().string() +
-                                                       ".vocs-" + std::to_string(::getpid()) +
-                                                       ".tmp"))
-                              .string();
+    job->partial_output = HiddenResultPath(job->output);
     if (fs::is_directory(job->output)) problems->push_back("the output " + job->output + " is a directory");
   }
   if (!settings.work_dir.empty()) job->parent = settings.work_dir;

@@ -18,6 +18,9 @@
 # Run it under `flock /work/lead/bench.lock` on a shared machine.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+# shellcheck source=../../scripts/lib/packages.sh
+source "$here/../../scripts/lib/packages.sh"
+ensure_packages manpages-zh groff-base bc sqlite3 time
 build="$(cd "${1:-$here/../../build}" && pwd)"
 work="${2:-/tmp/vocs-sharded-bench}"
 rounds="${3:-3}"

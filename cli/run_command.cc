@@ -115,7 +115,7 @@ Options:
                     write the counts, undelivered, to the partial result FILE;
                     'vocs merge' delivers the N partials as one result (one
                     statement only)
-  --query-records N with --shard: the number of records the statement's query
+  --query-records N with --partial: the number of records the statement's query
                     returns, when the caller has counted it (SELECT count(*)
                     FROM (query)); the shard then reads only up to the end
                     of its own range instead of stepping through the whole
@@ -236,8 +236,8 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
   if (options->shard > 0 && options->partial.empty()) {
     return UsageError("run", "--shard needs --partial FILE, where the shard's counts go");
   }
-  if (options->query_records >= 0 && options->shard == 0) {
-    return UsageError("run", "--query-records goes with --shard K/N");
+  if (options->query_records >= 0 && options->partial.empty()) {
+    return UsageError("run", "--query-records goes with --shard K/N --partial FILE");
   }
   if (!options->partial.empty()) {
     if (options->statements.size() != 1) {

@@ -41,8 +41,9 @@ nothing: it opens offline in any browser.
 Association measures need every pair of the run: a co-occurrence result made
 with MINFREQ above 1 leaves pairs out, and the page then ranks pairs by their
 count only and says why, unless the partial results of the run are given
-with --term-counts: they hold every term's count before MINFREQ. A term's pairs with itself (its repeats within a
-record) are left out of the ranking until a switch on the page adds them.
+with --term-counts: they hold every term's count before MINFREQ. A term's
+pairs with itself (its repeats within a record) are left out of the ranking
+until a switch on the page adds them.
 docs/measures.md defines the measures; docs/report.md describes the page.
 
 Options:

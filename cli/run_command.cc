@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -115,11 +114,6 @@ Options:
                     write the counts, undelivered, to the partial result FILE;
                     'vocs merge' delivers the N partials as one result (one
                     statement only)
-  --query-records N with --partial: the number of records the statement's query
-                    returns, when the caller has counted it (SELECT count(*)
-                    FROM (query)); the shard then reads only up to the end
-                    of its own range instead of stepping through the whole
-                    query first. A wrong count gives a wrong split.
   --dry-run         check the statements and their inputs, and estimate the
                     pairs of co-occurrence statements, without running them
   --help            this text
@@ -154,7 +148,6 @@ struct RunOptions {
   int32_t shard = 0;  // 0: not a shard run
   int32_t shards = 0;
   std::string partial;  // --partial, absolute
-  int64_t query_records = -1;  // --query-records; -1: the shard counts them
   std::vector<std::string> statements;
 };
 
@@ -195,13 +188,6 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
       if (m < 0 || !ParseShard(value, &options->shard, &options->shards)) {
         return UsageError("run", "--shard takes K/N, shard K of N (1 <= K <= N)");
       }
-    } else if ((m = MatchOption(args, &i, "--query-records", &value)) != 0) {
-      const auto [end, ec] =
-          std::from_chars(value.data(), value.data() + value.size(), options->query_records);
-      if (m < 0 || ec != std::errc() || end != value.data() + value.size() ||
-          options->query_records < 0) {
-        return UsageError("run", "--query-records takes a number of records, 0 or more");
-      }
     } else if ((m = MatchOption(args, &i, "--partial", &value)) != 0) {
       if (m < 0 || value.empty()) return UsageError("run", "--partial needs a file");
       options->partial = AbsolutePath(value);
@@ -236,9 +222,6 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
   if (options->shard > 0 && options->partial.empty()) {
     return UsageError("run", "--shard needs --partial FILE, where the shard's counts go");
   }
-  if (options->query_records >= 0 && options->partial.empty()) {
-    return UsageError("run", "--query-records goes with --shard K/N --partial FILE");
-  }
   if (!options->partial.empty()) {
     if (options->statements.size() != 1) {
       return UsageError("run", "--partial takes the counts of one statement");
@@ -270,7 +253,11 @@ int32_t RunShard(const RunJob& job, const std::string& request, const RunOptions
   shard.files = ShardFiles(job, options.shard, options.shards, codec, &shard.files_given);
   codec->Utf8ToGb18030(partial, &shard.partial_path);
   if (!job.plan.reads_files()) {
-    host->set_record_shard(options.shard, options.shards, options.query_records);
+    // SQLite counts the records without reading them, so that the host
+    // steps only up to the end of the shard's range rather than through the
+    // whole query first (-1, a query it cannot count so: the host counts).
+    host->set_record_shard(options.shard, options.shards,
+                           CountQueryRecords(job, host->database()));
   }
   return RunStatementShard(request.c_str(), host, shard, detail);
 }
@@ -282,9 +269,6 @@ int32_t RunShardsAndMerge(const RunJob& job, const RewriteNames& names, const Ru
                           RunProgress* progress, host::EmbeddedHost* host,
                           host::TextCodec* codec, host::HostReport* report, std::string* detail) {
   const std::string shards = std::to_string(options.jobs);
-  // Counted once here, so that no shard steps through the whole query to
-  // learn where its range starts.
-  const int64_t query_records = CountQueryRecords(job, host->database());
   PartialDelivery delivery;
   for (int32_t k = 1; k <= options.jobs; ++k) {
     const std::string base = run_dir + "/shard-" + std::to_string(k);
@@ -292,9 +276,6 @@ int32_t RunShardsAndMerge(const RunJob& job, const RewriteNames& names, const Ru
                                           run_dir, "--shard", std::to_string(k) + "/" + shards,
                                           "--partial", base + ".part"};
     if (options.db_given) arguments.insert(arguments.begin() + 1, {"--db", options.settings.db});
-    if (query_records >= 0) {
-      arguments.insert(arguments.end(), {"--query-records", std::to_string(query_records)});
-    }
     arguments.push_back(options.statements[index]);
     if (!processes->Start(arguments, k, base + ".log", base + ".progress", detail)) {
       processes->Stop();

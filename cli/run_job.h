@@ -63,9 +63,9 @@ RewriteNames NamesFor(const RunJob& job, const std::string& run, const std::stri
 bool EstimateJob(const RunJob& job, const std::string& db_path, PairEstimate* estimate);
 
 // The number of records the query of `job` returns from `db`, counted by
-// SQLite without reading them; -1 when the job reads files or the count
-// cannot be taken that way (the shards then count for themselves, and report
-// what is wrong with the query).
+// SQLite without reading them (SELECT count(*) FROM (query)); -1 when the
+// job reads files or the count cannot be taken that way (the host then
+// counts by stepping through the query, and reports what is wrong with it).
 int64_t CountQueryRecords(const RunJob& job, host::Database* db);
 
 }  // namespace vocs::cli

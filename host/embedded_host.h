@@ -89,9 +89,10 @@ class EmbeddedHost final : public HostInterface {
   // The ranges of 1..shards cover every record once; some are empty when
   // there are fewer records than shards. (1, 1), the default, shows all.
   // `query_records`, when not negative, is the record count of the queries
-  // to come, counted once by whoever split the run: the host then steps only
-  // up to the end of the shard's range instead of through the whole query
-  // first (a record missing below that end still fails the read).
+  // to come, as the caller counted it (SQLite counts without reading the
+  // records): the host then steps only up to the end of the shard's range
+  // instead of through the whole query first (a record missing below that
+  // end still fails the read).
   void set_record_shard(int32_t shard, int32_t shards, int64_t query_records = -1) {
     shard_ = shard;
     shards_ = shards;

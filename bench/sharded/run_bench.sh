@@ -78,14 +78,13 @@ for engine in frequency cooccurrence; do
 
   # The serial parts of a --jobs 2 run, each alone.
   statement="$(printf "$pattern" "$work/x.txt")"
-  records=$(sqlite3 pages.db 'select count(*) from pages')
   rm -f times-$engine-start* times-$engine-count* times-$engine-shard* times-$engine-merge*
   for round in $(seq "$rounds"); do
     timed "times-$engine-start" "$vocs" run --db pages.db --dry-run "$statement"
     timed "times-$engine-count" sqlite3 pages.db 'select count(*) from (select body from pages)'
     for k in 1 2; do
       timed "times-$engine-shard$k" "$vocs" run --db pages.db --shard "$k/2" \
-        --query-records "$records" --partial "$work/part-$k" "$statement"
+        --partial "$work/part-$k" "$statement"
     done
     timed "times-$engine-merge" "$vocs" merge "$work/part-1" "$work/part-2" TO "FILE=$work/merged.txt"
   done

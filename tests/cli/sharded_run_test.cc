@@ -59,7 +59,7 @@ class ShardedRunTest : public ::testing::Test {
 TEST_F(ShardedRunTest, JobsGiveTheResultOfOneProcessByteForByte) {
   const std::vector<std::string> statements = {
       "STAT WORDFREQ AT body(NORMAL) TO FILE=OUT WHERE SELECT body FROM docs",
-      // The command counts the records once, with the query as a subquery.
+      // Each shard counts the records with the query as a subquery.
       "STAT WORDFREQ AT body(NORMAL) TO FILE=OUT WHERE SELECT body FROM docs ORDER BY rowid DESC "
       "LIMIT 50 ;",
       "STAT WORDFREQ SET MINFREQ=3 AT body(NORMAL) TO TABLE=OUT WHERE SELECT body FROM docs",
@@ -121,11 +121,8 @@ TEST_F(ShardedRunTest, ShardsAndMergeGiveTheRunsResult) {
   std::vector<std::string> partials;
   for (const std::string k : {"1", "2", "3", "4"}) {
     const std::string partial = home_.dir().Sub("p" + k);
-    // Shards 2 and 4 are told the query's record count, as `--jobs` does.
-    std::vector<std::string> arguments = {"run", "--db", home_.db(), "--shard", k + "/4",
-                                          "--partial", partial, statement};
-    if (k == "2" || k == "4") arguments.insert(arguments.begin() + 3, {"--query-records", "61"});
-    const auto shard = home_.Vocs(arguments);
+    const auto shard = home_.Vocs(
+        {"run", "--db", home_.db(), "--shard", k + "/4", "--partial", partial, statement});
     ASSERT_EQ(shard.exit_code, 0) << shard.err;
     EXPECT_NE(shard.out.find("shard " + k + " of 4, "), std::string::npos) << shard.out;
     EXPECT_EQ(QueryDb(home_.db(), "SELECT count(*) FROM sqlite_master WHERE name = 'pairs'"), "0")
@@ -168,9 +165,6 @@ TEST_F(ShardedRunTest, ShardsAndMergeGiveTheRunsResult) {
   EXPECT_EQ(home_.Vocs({"run", "--shard", "5/4", "--partial", "x", statement}).exit_code, 2);
   EXPECT_EQ(home_.Vocs({"run", "--shard", "1/4", statement}).exit_code, 2);
   EXPECT_EQ(home_.Vocs({"run", "--jobs", "0", statement}).exit_code, 2);
-  EXPECT_EQ(home_.Vocs({"run", "--query-records", "61", statement}).exit_code, 2);
-  EXPECT_EQ(home_.Vocs({"run", "--shard", "1/4", "--partial", "x", "--query-records", "-1",
-                        statement}).exit_code, 2);
   EXPECT_EQ(home_.Vocs({"merge", partials[0], "TO", "PLACE=x"}).exit_code, 2);
 }
 

@@ -9,9 +9,10 @@
 #   frequency: jobs 1 W s (cpu C s) | jobs 2 W s (cpu C s) 1.85x | dask 2 workers W s (cpu C s) 0.40x | identical yes
 #
 # followed by the serial parts of a `--jobs 2` run, measured alone: the start
-# (a dry run: for co-occurrence with the pair estimate), counting the query (SELECT count(*)), the slower
-# shard, and the merge with delivery (`vocs merge` of the two partials); from
-# them the serial fraction and the speed-up it allows on two cores.
+# (a dry run: for co-occurrence with the pair estimate), counting the query
+# (SELECT count(*), which every shard does for itself), the merge with its
+# delivery (`vocs merge` of the two partials) and each shard; from them the
+# serial fraction and the speed-up it allows on two cores.
 #
 #   bench/sharded/run_bench.sh [BUILD_DIR] [WORK_DIR] [ROUNDS]
 #

@@ -41,6 +41,13 @@ bool PairResult::Read(ResultReader* reader, std::string* error) {
         values[i] = static_cast<int32_t>(value);
       }
     }
+    if (count > kMaxTotalCount - total_count_) {
+      *error = reader->origin() + ": the pair counts add up to more than " +
+               std::to_string(kMaxTotalCount) + " by row " +
+               std::to_string(rows_.size() + unreadable_rows_ + 1) +
+               "; it is not a result of a run";
+      return false;
+    }
     AddRow(cells[0], cells[1], count, values);
   }
   if (!reader->error().empty()) {

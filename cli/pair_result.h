@@ -35,9 +35,15 @@ struct PairRow {
 
 class PairResult {
  public:
+  // The most pair occurrences a result may hold: the participation counts
+  // derived from it add every count twice, and must still fit in 64 bits.
+  static constexpr int64_t kMaxTotalCount = INT64_MAX / 2;
+
   // Reads every row of a co-occurrence result. Rows without two terms and a
   // count are counted in unreadable_rows() and left out. False with *error
-  // on a read error or when the result is not a co-occurrence result.
+  // on a read error, when the result is not a co-occurrence result, or when
+  // its counts add up to more than kMaxTotalCount (no run makes such a
+  // file).
   bool Read(ResultReader* reader, std::string* error);
 
   const std::string& origin() const { return origin_; }

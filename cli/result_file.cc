@@ -14,17 +14,6 @@ namespace {
 // Long values are cut so that the columns stay readable.
 constexpr int kMaxCellWidth = 40;
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  while (true) {
-    const size_t tab = line.find('\t', start);
-    cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return cells;
-    start = tab + 1;
-  }
-}
-
 }  // namespace
 
 double RankValue(const std::vector<std::string>& row, int column) {
@@ -45,30 +34,6 @@ std::string ShownCell(std::string text) {
     if (c == '\n' || c == '\r' || c == '\t') c = ' ';
   }
   return TruncateToWidth(EscapeControls(text), kMaxCellWidth);
-}
-
-bool ParseResultFile(std::string_view bytes, host::TextCodec* codec, ResultRows* out) {
-  std::string text;
-  if (!codec->Gb18030ToUtf8(bytes, &text)) {
-    text = host::IsValidUtf8(bytes) ? std::string(bytes) : codec->Gb18030ToUtf8Replacing(bytes);
-  }
-  out->header.clear();
-  out->rows.clear();
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    start = end + 1;
-    if (out->header.empty()) {
-      out->header = SplitTabs(line);
-    } else if (!line.empty()) {
-      out->rows.push_back(SplitTabs(line));
-      for (std::string& cell : out->rows.back()) cell = ShownCell(std::move(cell));
-    }
-  }
-  return !out->header.empty();
 }
 
 int RankColumn(const std::vector<std::string>& header) {

@@ -107,6 +107,34 @@ TEST(ResultReaderTest, RowsThatDoNotReadAreCountedAndKeepMeasuresAway) {
       << reason;
 }
 
+TEST(ResultReaderTest, PairCountsAddingUpPastSixtyFourBitsAreRefused) {
+  // Each count is the longest a result holds (18 digits); four add up to
+  // less than the participation counts can take, five to more (once summed
+  // as derived counts they overflowed 64 bits).
+  TempDir dir;
+  std::string text = "词条1名称\t词条2名称\t共现频率\t支持度1\t支持度2\t置信度\r\n";
+  for (int row = 0; row < 5; ++row) {
+    text += "t" + std::to_string(row) + "\tu\t999999999999999999\t1.0000\t1.0000\t1.0000\r\n";
+    ResultReader reader;
+    std::string error;
+    const std::string file = dir.Write("pairs" + std::to_string(row) + ".txt", Gb18030(text));
+    ASSERT_TRUE(reader.OpenFile(file, &error)) << error;
+    PairResult result;
+    if (row < 4) {
+      ASSERT_TRUE(result.Read(&reader, &error)) << error;
+      EXPECT_EQ(result.total_count(), 999999999999999999 * (row + 1));
+      const DerivedTermCounts counts(result);
+      EXPECT_EQ(counts.Total(), 2 * result.total_count());
+      EXPECT_EQ(counts.Count("u"), result.total_count());
+    } else {
+      EXPECT_FALSE(result.Read(&reader, &error));
+      EXPECT_EQ(error, "file " + file +
+                           ": the pair counts add up to more than 4611686018427387903 by row 5; "
+                           "it is not a result of a run");
+    }
+  }
+}
+
 TEST(ResultReaderTest, ATableReadsAsItsFileDoes) {
   CommandHome home;
   const auto imported = home.Vocs({"import", "--db", home.db(), "--table", "docs",

@@ -8,13 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "api/statistics_runs.h"
-#include "host/embedded_host.h"
+#include "support/docs_database.h"
 #include "support/temp_dir.h"
 #include "text/text_primitives.h"
 
@@ -22,7 +21,7 @@ namespace vocs {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadFileOrMissing;
+using testing::DocsDatabase;
 using testing::ScopedTempDir;
 
 constexpr int kThreads = 6;
@@ -39,68 +38,46 @@ constexpr Kind kKinds[] = {{StatisticKind::kFrequency, OutputTarget::kFile},
                            {StatisticKind::kFrequency, OutputTarget::kTable},
                            {StatisticKind::kCooccurrence, OutputTarget::kFile}};
 
+// Bodies of 40 records of four to seven words out of twelve, cut at ";".
+std::vector<std::string> Bodies() {
+  const char* const words[] = {"river", "stone", "cloud", "field", "light", "north",
+                               "grain", "ember", "frost", "maple", "tower", "quill"};
+  std::vector<std::string> bodies;
+  for (int r = 0; r < 40; ++r) {
+    std::string body;
+    for (int k = 0; k < 4 + r % 4; ++k) {
+      body += words[(r * 5 + k * 7) % 12];
+      body += ';';
+    }
+    bodies.push_back(body);
+  }
+  return bodies;
+}
+
 class ConcurrentStressTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(dir_.Sub("db"));
     std::string error;
-    host_ = host::EmbeddedHost::Open(dir_.Sub("db/corpus.db"), &error);
-    ASSERT_NE(host_, nullptr) << error;
-    host::Database* db = host_->database();
-    ASSERT_TRUE(db->Execute("PRAGMA synchronous=OFF; CREATE TABLE docs(body TEXT)"));
-    const char* const words[] = {"river", "stone", "cloud", "field", "light", "north",
-                                 "grain", "ember", "frost", "maple", "tower", "quill"};
-    for (int r = 0; r < 40; ++r) {
-      std::string body;
-      for (int k = 0; k < 4 + r % 4; ++k) {
-        body += words[(r * 5 + k * 7) % 12];
-        body += ';';
-      }
-      host::Statement insert;
-      ASSERT_TRUE(db->Prepare("INSERT INTO docs VALUES (?)", &insert));
-      insert.BindText(1, body);
-      ASSERT_TRUE(insert.Run());
-    }
+    ASSERT_TRUE(docs_.Create(dir_.Sub("db/corpus.db"), Bodies(), &error)) << error;
   }
 
   StatisticsRun Run(const Kind& kind, const std::string& output_name,
                     const std::string& temp_dir) const {
-    StatisticsRun run;
-    run.statistic = kind.statistic;
-    run.output = kind.output;
-    run.output_name = output_name;
+    StatisticsRun run = docs_.Run(kind.statistic, kind.output, output_name,
+                                  RunSource::Field("body", kModeDelimited, ";"));
     run.temp_dir = temp_dir;
-    run.host = host_.get();
-    run.query = "SELECT body FROM docs";
-    run.sources.push_back(RunSource::Field("body", kModeDelimited, ";"));
     run.spill_threshold_for_testing = 5;
     return run;
   }
 
-  // A result table's rows, one line each.
-  std::string Rows(const std::string& table) {
-    host::Statement select;
-    if (!host_->database()->Prepare("SELECT * FROM " + table + " ORDER BY rowid", &select)) {
-      return "<no table " + table + ">";
-    }
-    std::string rows;
-    for (bool row = true;;) {
-      if (!select.Step(&row)) return "<unreadable>";
-      if (!row) break;
-      for (int i = 0; i < select.ColumnCount(); ++i) rows += select.ColumnBytes(i) + "\t";
-      rows += "\n";
-    }
-    return rows;
-  }
-
   // What a finished run of `kind` produced: a file's bytes or a table's rows.
-  std::string Result(const Kind& kind, const std::string& output_name) {
-    return kind.output == OutputTarget::kFile ? ReadFileOrMissing(output_name)
-                                              : Rows(output_name);
+  std::string Result(const Kind& kind, const std::string& output_name) const {
+    return docs_.Result(kind.output, output_name);
   }
 
   ScopedTempDir dir_;
-  std::unique_ptr<host::EmbeddedHost> host_;
+  DocsDatabase docs_;
 };
 
 TEST_F(ConcurrentStressTest, RunsOnManyThreadsGiveTheResultsOfRunsMadeAlone) {

@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -28,9 +27,9 @@
 #include "api/statistics_runs.h"
 #include "cooc/cooc_test_helper.h"
 #include "freq/frequency_test_helper.h"
-#include "host/embedded_host.h"
 #include "host/word_segmenter.h"
 #include "sorted_run/run_merger.h"
+#include "support/docs_database.h"
 #include "support/fault_injection_env.h"
 #include "support/temp_dir.h"
 #include "text/text_primitives.h"
@@ -40,6 +39,7 @@ namespace vocs {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::DocsDatabase;
 using testing::ListTree;
 using testing::ReadFileOrMissing;
 using testing::ScopedTempDir;
@@ -121,35 +121,25 @@ class JobFaultLoopTest : public ::testing::TestWithParam<Config> {
     fs::create_directories(dir_.Sub("out"));
     fs::create_directories(dir_.Sub("prog"));
     std::string error;
-    host_ = host::EmbeddedHost::Open(dir_.Sub("db/corpus.db"), &error);
-    ASSERT_NE(host_, nullptr) << error;
-    host::Database* db = host_->database();
-    // Durability is not what is tested here; speed is what lets the loop
-    // run in every build.
-    ASSERT_TRUE(db->Execute("PRAGMA synchronous=OFF; CREATE TABLE docs(body TEXT)"));
-    for (const std::string& body : Bodies(RecordCount())) {
-      host::Statement insert;
-      ASSERT_TRUE(db->Prepare("INSERT INTO docs VALUES (?)", &insert));
-      insert.BindText(1, body);
-      ASSERT_TRUE(insert.Run());
-    }
+    ASSERT_TRUE(docs_.Create(dir_.Sub("db/corpus.db"), Bodies(RecordCount()), &error)) << error;
   }
 
   StatisticsRun Run() const {
     const Config& config = GetParam();
-    StatisticsRun run;
-    run.statistic = config.statistic;
-    run.output = config.output;
-    run.output_name = config.output == OutputTarget::kTable ? "words" : OutputFile();
+    StatisticsRun run =
+        docs_.Run(config.statistic, config.output,
+                  OutputName(),
+                  RunSource::Field("body", kModeNormal, ""));
     if (config.configured_temp_dir) run.temp_dir = dir_.Sub("work/");
-    run.host = host_.get();
-    run.query = "SELECT body FROM docs";
-    run.sources.push_back(RunSource::Field("body", kModeNormal, ""));
     run.spill_threshold_for_testing = 3;
     return run;
   }
 
   std::string OutputFile() const { return dir_.Sub("out/result.txt"); }
+  // The table's name or the file's path.
+  std::string OutputName() const {
+    return GetParam().output == OutputTarget::kTable ? "words" : OutputFile();
+  }
 
   // Enough records for more spills than one merge pass takes (about one
   // spill a record for terms, three for pairs), and no more: every record
@@ -159,20 +149,8 @@ class JobFaultLoopTest : public ::testing::TestWithParam<Config> {
   }
 
   // The result: the file's bytes, or the table's rows.
-  std::string Result() {
-    if (GetParam().output == OutputTarget::kFile) return ReadFileOrMissing(OutputFile());
-    host::Statement select;
-    if (!host_->database()->Prepare("SELECT * FROM words ORDER BY rowid", &select)) {
-      return "<no table>";
-    }
-    std::string rows;
-    for (bool row = true;;) {
-      if (!select.Step(&row)) return "<unreadable>";
-      if (!row) break;
-      for (int i = 0; i < select.ColumnCount(); ++i) rows += select.ColumnBytes(i) + "\t";
-      rows += "\n";
-    }
-    return rows;
+  std::string Result() const {
+    return docs_.Result(GetParam().output, OutputName());
   }
 
   // Everything below the scratch directory but the database's own files.
@@ -207,7 +185,7 @@ class JobFaultLoopTest : public ::testing::TestWithParam<Config> {
   }
 
   ScopedTempDir dir_;
-  std::unique_ptr<host::EmbeddedHost> host_;
+  DocsDatabase docs_;
 };
 
 TEST_P(JobFaultLoopTest, EveryFailedCallEndsInTheExactResultOrADocumentedCode) {
@@ -274,7 +252,7 @@ TEST_P(JobFaultLoopTest, EveryFailedCallEndsInTheExactResultOrADocumentedCode) {
           EXPECT_TRUE(fs::exists(path) || env.moved.count(path) > 0) << path << " is gone";
         }
         if (table) {
-          host_->AbandonTables();
+          docs_.host()->AbandonTables();
           EXPECT_EQ(Result(), expected) << "the table of the run before changed";
         }
       }

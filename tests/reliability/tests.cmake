@@ -9,7 +9,7 @@ add_executable(reliability_tests ${VOCS_RELIABILITY_TEST_SOURCES}
   ${CMAKE_CURRENT_SOURCE_DIR}/freq/frequency_test_helper.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/cooc/cooc_test_helper.cc)
 target_include_directories(reliability_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(reliability_tests PRIVATE vocs_test_support vocs_host GTest::gtest_main)
+target_link_libraries(reliability_tests PRIVATE vocs_host_test_support GTest::gtest_main)
 vocs_warnings(reliability_tests)
 gtest_discover_tests(reliability_tests
   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}

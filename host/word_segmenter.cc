@@ -53,11 +53,11 @@ WordSegmenter::WordSegmenter() {
 
 WordSegmenter::~WordSegmenter() = default;
 
-void WordSegmenter::AppendUtf8Words(std::string_view text, TextEncoding encoding, bool* first,
-                                    std::string* joined) {
+void WordSegmenter::SegmentPiece(std::string_view piece, TextEncoding encoding, size_t batch_bytes,
+                                 const Emit& emit, bool* first, std::string* joined) {
   const icu::UnicodeString unicode = encoding == TextEncoding::kUtf8
-                                         ? TextCodec::DecodeUtf8(text, &replaced_)
-                                         : codec_.DecodeGb18030(text, &replaced_);
+                                         ? TextCodec::DecodeUtf8(piece, &replaced_)
+                                         : codec_.DecodeGb18030(piece, &replaced_);
   iterator_->setText(unicode);
   int32_t start = iterator_->first();
   for (int32_t end = iterator_->next(); end != icu::BreakIterator::DONE;
@@ -68,7 +68,16 @@ void WordSegmenter::AppendUtf8Words(std::string_view text, TextEncoding encoding
     if (!*first) *joined += '/';
     *first = false;
     unicode.tempSubStringBetween(start, end).toUTF8String(*joined);
+    if (joined->size() >= batch_bytes) EmitJoined(emit, joined);
   }
+}
+
+void WordSegmenter::EmitJoined(const Emit& emit, std::string* joined) {
+  // One conversion for a batch of words: "/" is the same byte in both
+  // encodings, no word holds one (a word holds no punctuation), and every
+  // character converts on its own.
+  if (!joined->empty()) emit(codec_.Utf8ToGb18030Replacing(*joined, &replaced_));
+  joined->clear();
 }
 
 std::vector<std::string> WordSegmenter::Words(std::string_view text, TextEncoding encoding) {
@@ -90,22 +99,19 @@ std::string WordSegmenter::Convert(std::string_view text, TextEncoding encoding)
 }
 
 void WordSegmenter::ConvertInPieces(std::string_view text, TextEncoding encoding,
-                                    const std::function<void(std::string_view)>& emit,
-                                    size_t piece_bytes) {
+                                    const Emit& emit, size_t piece_bytes) {
+  piece_bytes = std::max<size_t>(piece_bytes, 1);
   // The encoding is that of the whole text, whatever a piece looks like.
   encoding = ResolveEncoding(text, encoding);
   if (encoding == TextEncoding::kUtf8) text = StripUtf8Bom(text);
   bool first = true;
   std::string joined;
   for (size_t begin = 0; begin < text.size();) {
-    const size_t end = NextPieceEnd(text, begin + std::max<size_t>(piece_bytes, 1));
-    joined.clear();
-    AppendUtf8Words(text.substr(begin, end - begin), encoding, &first, &joined);
-    // One conversion for all words of a piece: "/" is the same byte in both
-    // encodings, and no word holds one (a word holds no punctuation).
-    if (!joined.empty()) emit(codec_.Utf8ToGb18030Replacing(joined, &replaced_));
+    const size_t end = NextPieceEnd(text, begin + piece_bytes);
+    SegmentPiece(text.substr(begin, end - begin), encoding, piece_bytes, emit, &first, &joined);
     begin = end;
   }
+  EmitJoined(emit, &joined);
 }
 
 }  // namespace vocs::host

@@ -1,5 +1,8 @@
-// The frequency engine end to end: StatJob + FrequencyTask +
-// FrequencyFileWriter in mode 2 over records served from memory, against two
+// The frequency engine end to end, as a server runs it: libvocs.so loaded with
+// dlopen and VOCS_Frequency called in mode 2 with a host that serves the
+// records from memory; beside it the same engine driven directly (StatJob +
+// FrequencyTask + FrequencyFileWriter, for profiling and for the spilling
+// configuration, whose threshold the export does not take), against two
 // references run on the same input in the same program: a counter built on
 // absl::flat_hash_map with a sort at the end (the best plain design), and a
 // std::map counter written the obvious way (for checking results on a small
@@ -7,7 +10,7 @@
 // is its own; the configurations of a corpus run in turn, round after round,
 // and the summary gives medians and ratios.
 //
-//   frequency_bench [--size-mib N] [--vocabulary N] [--input PATH]
+//   frequency_bench [--size-mib N] [--vocabulary N] [--input PATH] [--library PATH]
 //                   [--spill-threshold N] [--threshold-size-mib N]
 //                   [--check-size-mib N] [--rounds N] [--dir PATH]
 //                   [--skip-threshold-run] [--only NAME]
@@ -19,16 +22,19 @@
 //                cost per byte must not grow with the largest record
 //   one-record   a whole run over one record of ten terms
 //   main         the large corpus (generated, or --input, one record per
-//                line, terms joined by "/"): engine (default threshold),
+//                line, terms joined by "/"): export (VOCS_Frequency of the
+//                loaded library), engine (StatJob, default threshold),
 //                engine-spill (about 30 spills, two merge passes), flat-hash;
-//                each of the three also alone (--only engine, for profiling)
+//                each of the four also alone (--only engine, for profiling)
 //   engine-5M    a corpus of more than 5,000,000 distinct terms, default
 //                threshold: the memory held when the table reaches it
 //
-// Times are those of the whole run: for the engine StatJob::Run (loading
+// Times are those of the whole run: for the export the call of VOCS_Frequency
+// (the library is loaded before the clock starts), for the engine StatJob::Run (loading
 // every record, counting, spilling, merging, writing the result file), for a
 // reference its counting over the same in-memory corpus and its writing of
 // the same result file.
+#include <dlfcn.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -57,6 +63,7 @@
 #include "support/memory_host.h"
 #include "support/peak_memory.h"
 #include "support/runs.h"
+#include "vocs/vocs.h"
 
 namespace {
 
@@ -71,6 +78,7 @@ struct Flags {
   size_t size_mib = 200;
   size_t vocabulary = 2000000;
   std::string input;
+  std::string library = VOCS_LIBRARY_PATH;
   size_t spill_threshold = 260000;
   size_t threshold_size_mib = 110;
   size_t check_size_mib = 8;
@@ -135,6 +143,48 @@ Measurement RunEngine(const std::string& corpus, size_t threshold, const std::st
     m->distinct = static_cast<double>(CountLines(output) - 1);
     m->spills = env.spills;
     m->passes = env.passes;
+  });
+}
+
+// One call of VOCS_Frequency from the library loaded as a server loads it,
+// with the work directory below `work` and an absolute output path. The
+// child's peak includes the library's code, which a server pays as well.
+Measurement RunExport(const std::string& library, const std::string& corpus,
+                      const std::string& work, const std::string& output) {
+  return vocs::bench::MeasureInChild([&](Measurement* m) {
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      std::fprintf(stderr, "cannot load %s: %s\n", library.c_str(), dlerror());
+      std::exit(1);
+    }
+    auto set_temp_path =
+        reinterpret_cast<decltype(&VOCS_SetTempPath)>(dlsym(handle, "VOCS_SetTempPath"));
+    auto frequency =
+        reinterpret_cast<decltype(&VOCS_Frequency)>(dlsym(handle, "VOCS_Frequency"));
+    if (set_temp_path == nullptr || frequency == nullptr) {
+      std::fprintf(stderr, "%s lacks the exports\n", library.c_str());
+      std::exit(1);
+    }
+    std::filesystem::create_directories(work);
+    if (set_temp_path(work.c_str()) <= 0) {
+      std::fprintf(stderr, "VOCS_SetTempPath(%s) failed\n", work.c_str());
+      std::exit(1);
+    }
+    vocs::bench::MemoryHost host(corpus);
+    int32_t code = 0;
+    vocs::bench::Time(
+        [&] {
+          code = frequency("SELECT body FROM corpus", "body", vocs::kModeNormal, "", 0, 0,
+                           output.c_str(), &host);
+        },
+        m);
+    if (code != 0) {
+      std::fprintf(stderr, "VOCS_Frequency failed with %d\n", code);
+      std::exit(1);
+    }
+    m->distinct = static_cast<double>(CountLines(output) - 1);
+    m->spills = -1;  // the library's file calls are not seen from here
+    m->passes = -1;
   });
 }
 
@@ -260,9 +310,13 @@ Measurement RunFlatHashReference(const std::string& corpus, const std::string& o
 
 void PrintRun(const char* name, size_t bytes, const Measurement& m) {
   const double mib = static_cast<double>(bytes) / kMiB;
-  std::printf("  %-12s wall %7.3f s %6.1f MiB/s  cpu %7.3f s  distinct %8.0f  spills %2d  "
-              "passes %d  peak %6.1f MiB (inputs %5.1f, run %6.1f)\n",
-              name, m.wall, mib / m.wall, m.cpu, m.distinct, m.spills, m.passes, m.peak / kMiB,
+  // Negative counts: not seen (the loaded library's file calls).
+  const std::string spills = m.spills < 0 ? " -" : std::to_string(m.spills);
+  const std::string passes = m.passes < 0 ? "-" : std::to_string(m.passes);
+  std::printf("  %-12s wall %7.3f s %6.1f MiB/s  cpu %7.3f s  distinct %8.0f  spills %2s  "
+              "passes %s  peak %6.1f MiB (inputs %5.1f, run %6.1f)\n",
+              name, m.wall, mib / m.wall, m.cpu, m.distinct, spills.c_str(), passes.c_str(),
+              m.peak / kMiB,
               m.baseline / kMiB, m.run_bytes() / kMiB);
   std::fflush(stdout);
 }
@@ -298,15 +352,18 @@ bool Check(const Flags& flags, const std::string& base) {
   malloc_trim(0);
   const std::string map_file = base + "/check-map.txt";
   std::printf("check: %.1f MiB generated\n", static_cast<double>(corpus.size()) / kMiB);
+  PrintRun("export", corpus.size(),
+           RunExport(flags.library, corpus, base + "/cw0/", base + "/c0.txt"));
   PrintRun("engine", corpus.size(), RunEngine(corpus, 0, base + "/cw1/", base + "/c1.txt"));
   PrintRun("engine-spill", corpus.size(),
            RunEngine(corpus, 20000, base + "/cw2/", base + "/c2.txt"));
   PrintRun("flat-hash", corpus.size(), RunFlatHashReference(corpus, base + "/c3.txt"));
   PrintRun("std::map", corpus.size(), RunMapReference(corpus, map_file));
-  const bool same = vocs::bench::SameFile(base + "/c1.txt", map_file) &&
+  const bool same = vocs::bench::SameFile(base + "/c0.txt", map_file) &&
+                    vocs::bench::SameFile(base + "/c1.txt", map_file) &&
                     vocs::bench::SameFile(base + "/c2.txt", map_file) &&
                     vocs::bench::SameFile(base + "/c3.txt", map_file);
-  std::printf("check: engine, engine-spill and flat-hash result files equal the std::map "
+  std::printf("check: export, engine, engine-spill and flat-hash result files equal the std::map "
               "reference's: %s\n\n",
               same ? "yes" : "NO");
   return same;
@@ -408,11 +465,15 @@ bool Main(const Flags& flags, const std::string& base) {
   }
   malloc_trim(0);
   std::fflush(stdout);
-  std::vector<Measurement> engine, spill, flat;
+  std::vector<Measurement> exported, engine, spill, flat;
   bool same = true;
   auto one_of = [&](const char* name) { return flags.only == "main" || flags.only == name; };
   for (int r = 0; r < flags.rounds; ++r) {
     std::printf("round %d\n", r + 1);
+    if (one_of("export")) {
+      exported.push_back(RunExport(flags.library, corpus, base + "/mw0/", base + "/m0.txt"));
+      PrintRun("export", corpus.size(), exported.back());
+    }
     if (one_of("engine")) {
       engine.push_back(RunEngine(corpus, 0, base + "/mw1/", base + "/m1.txt"));
       PrintRun("engine", corpus.size(), engine.back());
@@ -428,20 +489,27 @@ bool Main(const Flags& flags, const std::string& base) {
     }
   }
   if (flags.only != "main") return true;  // one configuration, for profiling
-  same = vocs::bench::SameFile(base + "/m1.txt", base + "/m3.txt") &&
+  same = vocs::bench::SameFile(base + "/m0.txt", base + "/m3.txt") &&
+         vocs::bench::SameFile(base + "/m1.txt", base + "/m3.txt") &&
          vocs::bench::SameFile(base + "/m2.txt", base + "/m3.txt");
+  PrintSummary("export", corpus.size(), exported);
   PrintSummary("engine", corpus.size(), engine);
   PrintSummary("engine-spill", corpus.size(), spill);
   PrintSummary("flat-hash", corpus.size(), flat);
+  const Summary x = vocs::bench::Summarize(exported);
   const Summary e = vocs::bench::Summarize(engine);
   const Summary s = vocs::bench::Summarize(spill);
   const Summary f = vocs::bench::Summarize(flat);
-  std::printf("main: flat-hash / engine: wall %.2f, cpu %.2f (target at least 3); "
-              "engine-spill / engine: wall %.2f, cpu %.2f (target at most 1.3); "
-              "peak above inputs: engine %.1f MiB, flat-hash %.1f MiB\n",
-              f.wall / e.wall, f.cpu / e.cpu, s.wall / e.wall, s.cpu / e.cpu,
-              e.run_bytes / kMiB, f.run_bytes / kMiB);
-  std::printf("main: engine and engine-spill result files equal flat-hash's: %s\n\n",
+  std::printf("main: flat-hash / export: wall %.2f, cpu %.2f (target at least 3); "
+              "flat-hash / engine: wall %.2f, cpu %.2f\n",
+              f.wall / x.wall, f.cpu / x.cpu, f.wall / e.wall, f.cpu / e.cpu);
+  std::printf("main: engine-spill / engine: wall %.2f, cpu %.2f (target at most 1.3); "
+              "engine-spill / export: wall %.2f, cpu %.2f\n",
+              s.wall / e.wall, s.cpu / e.cpu, s.wall / x.wall, s.cpu / x.cpu);
+  std::printf("main: peak above inputs: export %.1f MiB, engine %.1f MiB, engine-spill "
+              "%.1f MiB, flat-hash %.1f MiB\n",
+              x.run_bytes / kMiB, e.run_bytes / kMiB, s.run_bytes / kMiB, f.run_bytes / kMiB);
+  std::printf("main: export, engine and engine-spill result files equal flat-hash's: %s\n\n",
               same ? "yes" : "NO");
   return same;
 }
@@ -478,6 +546,8 @@ Flags ParseFlags(int argc, char** argv) {
       flags.size_mib = std::strtoul(value(), nullptr, 10);
     } else if (arg == "--vocabulary") {
       flags.vocabulary = std::strtoul(value(), nullptr, 10);
+    } else if (arg == "--library") {
+      flags.library = value();
     } else if (arg == "--input") {
       flags.input = value();
     } else if (arg == "--spill-threshold") {
@@ -515,7 +585,7 @@ int main(int argc, char** argv) {
   if (wanted("check")) ok = Check(flags, base) && ok;
   if (wanted("large-record")) LargeRecord(flags, base);
   if (wanted("one-record")) OneRecord(base);
-  if (wanted("main") || flags.only == "engine" || flags.only == "engine-spill" ||
+  if (wanted("main") || flags.only == "export" || flags.only == "engine" || flags.only == "engine-spill" ||
       flags.only == "flat-hash") {
     ok = Main(main_flags, base) && ok;
   }

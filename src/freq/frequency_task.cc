@@ -1,5 +1,6 @@
 #include "freq/frequency_task.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "freq/term_line.h"
@@ -220,7 +221,6 @@ int FrequencyTask::EndRecord(int32_t) {
   if (terms_.size() + tokens_.size() < spill_threshold_) return 0;
   CountPendingTokens();
   if (terms_.size() < spill_threshold_) return 0;
-  FoldPendingCounts();
   bool written = WriteSpillFile();
   terms_.Clear();
   return written ? 0 : VOCS_E_NO_RESULT_FILE;
@@ -230,7 +230,7 @@ int FrequencyTask::Finish() {
   CountPendingTokens();
   currentRecord_ = -1;
   if (!terms_.empty()) {
-    FoldPendingCounts();
+    FoldPendingCounts();  // the table is left as the run counted it
     if (!WriteSpillFile()) return VOCS_E_NO_RESULT_FILE;
   } else if (spillFiles().empty()) {
     // An empty spill file, so that there is always a result file.
@@ -250,7 +250,12 @@ bool FrequencyTask::WriteSpillFile() {
     if (i + kAhead < n) terms_.PrefetchIndex(order_[i + kAhead]);
     const uint32_t index = order_[i];
     const TermStats& s = terms_.Stats(index);
-    writer.Add({terms_.Term(index), SpillCounts{s.total, s.records, s.maxCount, s.minCount}});
+    // The count in the term's last record is folded here, on the way out,
+    // rather than by a walk over the whole table first; folding it again
+    // changes nothing.
+    writer.Add({terms_.Term(index),
+                SpillCounts{s.total, s.records, std::max(s.maxCount, s.currentCount),
+                            std::min(s.minCount, s.currentCount)}});
   }
   return writer.Finish();
 }

@@ -107,7 +107,9 @@ class FrequencyTask : public SpillingTask {
   int EmitResultRecordForTesting(std::string_view line) { return EmitResultRecord(line); }
 
  private:
-  // Writes the table, sorted, to a new spill file and records its path. False
+  // Writes the table, sorted, to a new spill file and records its path, each
+  // term's count in its last record folded into its largest and smallest
+  // counts (the table itself is left unfolded). False
   // when the work directory, the file or any write fails.
   bool WriteSpillFile();
   // Reads the result file and delivers its lines: 0, or

@@ -4,7 +4,8 @@
 // Records are moved between the caller's two arrays of n; digits of 10 bits
 // keep the places written at once few enough for the caches and the address
 // translation, and a pass whose digit is the same in every record is
-// skipped. The sort is stable. Any thread; no allocation.
+// skipped. The counts of all digits come from one read of the records (56 KiB
+// of the stack). The sort is stable. Any thread; no allocation.
 #ifndef VOCS_SORTED_RUN_RADIX_SORT_H_
 #define VOCS_SORTED_RUN_RADIX_SORT_H_
 
@@ -20,24 +21,34 @@ template <typename T, typename KeyOf>
 T* RadixSortByKey(T* a, T* b, size_t n, int bits, KeyOf key_of) {
   constexpr int kDigitBits = 10;
   constexpr size_t kBuckets = size_t{1} << kDigitBits;
+  constexpr int kMaxDigits = (64 + kDigitBits - 1) / kDigitBits;
   if (n < 64) {
     std::stable_sort(a, a + n, [&](const T& x, const T& y) { return key_of(x) < key_of(y); });
     return a;
   }
+  // The counts of every digit in one read of the records, instead of one
+  // read a pass.
+  const int digits = std::min(kMaxDigits, (bits + kDigitBits - 1) / kDigitBits);
+  size_t offsets[kMaxDigits][kBuckets] = {};
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t key = key_of(a[i]);
+    for (int d = 0; d < digits; ++d) ++offsets[d][(key >> (d * kDigitBits)) & (kBuckets - 1)];
+  }
+  const uint64_t first_key = key_of(a[0]);
   T* from = a;
   T* to = b;
-  for (int shift = 0; shift < bits; shift += kDigitBits) {
-    size_t offsets[kBuckets] = {};
-    for (size_t i = 0; i < n; ++i) ++offsets[(key_of(from[i]) >> shift) & (kBuckets - 1)];
-    if (offsets[(key_of(from[0]) >> shift) & (kBuckets - 1)] == n) continue;  // one digit only
+  for (int d = 0; d < digits; ++d) {
+    const int shift = d * kDigitBits;
+    size_t* offset = offsets[d];
+    if (offset[(first_key >> shift) & (kBuckets - 1)] == n) continue;  // one digit only
     size_t sum = 0;
-    for (size_t& o : offsets) {
-      const size_t c = o;
-      o = sum;
+    for (size_t k = 0; k < kBuckets; ++k) {
+      const size_t c = offset[k];
+      offset[k] = sum;
       sum += c;
     }
     for (size_t i = 0; i < n; ++i) {
-      to[offsets[(key_of(from[i]) >> shift) & (kBuckets - 1)]++] = from[i];
+      to[offset[(key_of(from[i]) >> shift) & (kBuckets - 1)]++] = from[i];
     }
     std::swap(from, to);
   }

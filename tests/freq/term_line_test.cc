@@ -39,6 +39,39 @@ TEST(TermLineTest, WritesAndParsesLines) {
   EXPECT_EQ(entry.counts.minCount, 0);
 }
 
+// Lines of plain digits take a quicker road than the others; both must read
+// every line as atoll reads its fields.
+TEST(TermLineTest, PlainAndOtherNumberFieldsReadAlike) {
+  struct Case {
+    const char* line;
+    const char* term;
+    SpillCounts counts;
+  };
+  const Case cases[] = {
+      {"12\t34\t1\t2\t3\t4", "12\t34", {1, 2, 3, 4}},  // a term of digits and a tab
+      {"t\t007\t0\t999999999999999999\t1", "t", {7, 0, 999999999999999999, 1}},
+      // 19 and 20 digits: beyond the quick road, wrapped as atoll's low bits.
+      {"t\t9223372036854775807\t1\t1\t1", "t", {9223372036854775807, 1, 1, 1}},
+      {"t\t1\t1\t1\t18446744073709551617", "t", {1, 1, 1, 1}},
+      {"t\t1\t1\t1\t4\r", "t", {1, 1, 1, 4}},  // a CR left before the line end
+      {"t\t1\t+2\t1\t1", "t", {1, 2, 1, 1}},
+      {"t\t\t1\t1\t1", "t", {0, 1, 1, 1}},  // an empty field
+      {"\t1\t2\t3\t4\t5", "\t1", {2, 3, 4, 5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    TermLineCodec::Entry entry;
+    ASSERT_TRUE(TermLineCodec::Parse(c.line, &entry));
+    EXPECT_EQ(entry.term, c.term);
+    EXPECT_EQ(entry.counts.total, c.counts.total);
+    EXPECT_EQ(entry.counts.records, c.counts.records);
+    EXPECT_EQ(entry.counts.maxCount, c.counts.maxCount);
+    EXPECT_EQ(entry.counts.minCount, c.counts.minCount);
+  }
+  TermLineCodec::Entry entry;
+  EXPECT_FALSE(TermLineCodec::Parse("1\t2\t3\t4", &entry));  // digits, but three tabs
+}
+
 TEST(TermLineTest, TermsCompareAsUnsignedBytesAndFoldTheirCounts) {
   auto compare = [](std::string_view a, std::string_view b) {
     return TermLineCodec::Compare({a, {}}, {b, {}});
@@ -48,6 +81,8 @@ TEST(TermLineTest, TermsCompareAsUnsignedBytesAndFoldTheirCounts) {
   EXPECT_LT(compare("\xB0\xA1", "\xFF"), 0);
   EXPECT_EQ(compare("abcd", "abcd"), 0);
   EXPECT_GT(compare("abcdefgh1", "abcdefgh0"), 0);  // bytes after the eighth count
+  EXPECT_LT(compare("abc", std::string_view("abc\0", 4)), 0);  // equal padded prefixes
+  EXPECT_GT(compare("\xB0\xA1\xB0\xA1", "\x7F\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"), 0);
 
   TermLineCodec::Held held;
   TermLineCodec::Hold({"abcd", SpillCounts{3, 2, 2, 1}}, &held);

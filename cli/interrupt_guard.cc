@@ -32,6 +32,10 @@ InterruptGuard::InterruptGuard(std::function<void()> stop, std::function<void()>
 
 InterruptGuard::~InterruptGuard() {
   closing_ = true;
+  // Wakes the watcher now rather than at its next poll, which every run
+  // would otherwise wait for at its end (a sharded run once per process). It
+  // takes any signal once closing_ is set as the end of watching.
+  pthread_kill(thread_.native_handle(), SIGTERM);
   thread_.join();
   // A signal that came during the clean-up is part of the same interrupt.
   while (WaitForSignal(signals_, std::chrono::milliseconds(0))) {
@@ -45,6 +49,7 @@ void InterruptGuard::Watch() {
   constexpr std::chrono::milliseconds kPoll(100);
   while (!closing_) {
     if (!WaitForSignal(signals_, kPoll)) continue;
+    if (closing_) break;
     if (interrupted_.exchange(true)) continue;  // the run is cleaning up already
     stop_();
     const auto deadline = std::chrono::steady_clock::now() + patience_;

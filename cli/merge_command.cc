@@ -10,6 +10,7 @@
 
 #include "api/statistics_runs.h"
 #include "cli/cli_common.h"
+#include "cli/command_host.h"
 #include "cli/commands.h"
 #include "cli/interrupt_guard.h"
 #include "cli/run_directory.h"
@@ -63,19 +64,13 @@ struct MergeOptions {
 int ParseMergeArgs(const Args& args, MergeOptions* options, bool* help) {
   size_t i = 0;
   for (; i < args.size(); ++i) {
-    std::string value;
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       *help = true;
       return kExitOk;
     }
-    int m;
-    if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
-      if (m < 0) return UsageError("merge", "--db needs a file");
-      options->db = value;
-    } else if ((m = MatchOption(args, &i, "--work-dir", &value)) != 0) {
-      if (m < 0 || value.empty()) return UsageError("merge", "--work-dir needs a directory");
-      options->work_dir = AbsolutePath(value);
+    if (const auto code = MatchPlaceOption(args, &i, "merge", &options->db, &options->work_dir)) {
+      if (*code != kExitOk) return *code;
     } else if (arg == "TO" || arg == "to") {
       break;
     } else if (arg.rfind("--", 0) == 0) {
@@ -113,18 +108,10 @@ int MergeCommand(const Args& args) {
     return kExitOk;
   }
   std::string error;
-  const std::string db_path = options.to_table ? options.db : ":memory:";
-  std::unique_ptr<host::EmbeddedHost> host = host::EmbeddedHost::Open(
-      db_path, &error,
-      options.to_table ? host::Database::OpenMode::kExisting : host::Database::OpenMode::kCreate);
-  if (host == nullptr) {
-    if (!fs::exists(db_path)) {
-      return Fail(kExitSetup, "there is no database " + AbsolutePath(db_path) +
-                                  " ('vocs import' creates one; --db names another)");
-    }
-    return Fail(kExitSetup, error);
-  }
-  host->set_owner("vocs merge, process " + std::to_string(::getpid()));
+  int exit_code = kExitOk;
+  std::unique_ptr<host::EmbeddedHost> host = OpenCommandHost(
+      options.to_table ? options.db : ":memory:", options.to_table, "merge", &exit_code);
+  if (host == nullptr) return exit_code;
   if (!options.to_table && fs::is_directory(options.output)) {
     return Fail(kExitFailed, "the output " + options.output + " is a directory");
   }
@@ -138,12 +125,7 @@ int MergeCommand(const Args& args) {
   if (run == nullptr) return Fail(kExitFailed, error);
   // A file result is written under a hidden name and takes its name when
   // complete.
-  const std::string hidden =
-      options.to_table ? ""
-                       : (final_path.parent_path() / ("." + final_path.filename().string() +
-                                                      ".vocs-" + std::to_string(::getpid()) +
-                                                      ".tmp"))
-                             .string();
+  const std::string hidden = options.to_table ? "" : HiddenResultPath(options.output);
   auto remove_all = [&] {
     run->Remove();
     if (!hidden.empty()) {
@@ -211,14 +193,9 @@ int MergeCommand(const Args& args) {
     return Fail(kExitFailed, "the merge reported success, but the table " + options.output +
                                  " was not replaced");
   }
-  std::error_code ec;
-  fs::rename(hidden, options.output, ec);
+  const int64_t rows = PlaceResultFile(hidden, options.output, &error);
   remove_all();
-  const int64_t rows = ec ? -1 : CountFileRows(options.output);
-  if (rows < 0) {
-    return Fail(kExitFailed, "the result file " + options.output + " could not be written" +
-                                 (ec ? ": " + ec.message() : ""));
-  }
+  if (rows < 0) return Fail(kExitFailed, error);
   std::cout << "merged " << options.partials.size() << " partial results: " << rows
             << " rows in file " << options.output << ", " << timing << "\n";
   return kExitOk;

@@ -17,6 +17,7 @@
 #include "cli/commands.h"
 #include "cli/frequency_result.h"
 #include "cli/pair_result.h"
+#include "cli/partial_term_counts.h"
 #include "cli/report_data.h"
 #include "cli/report_page.h"
 #include "cli/result_reader.h"
@@ -39,8 +40,10 @@ nothing: it opens offline in any browser.
 
 Association measures need every pair of the run: a co-occurrence result made
 with MINFREQ above 1 leaves pairs out, and the page then ranks pairs by their
-count only and says why. A term's pairs with itself (its repeats within a
-record) are left out of the ranking until a switch on the page adds them.
+count only and says why, unless the partial results of the run are given
+with --term-counts: they hold every term's count before MINFREQ. A term's
+pairs with itself (its repeats within a record) are left out of the ranking
+until a switch on the page adds them.
 docs/measures.md defines the measures; docs/report.md describes the page.
 
 Options:
@@ -54,6 +57,10 @@ Options:
   --min-count N     pairs seen fewer than N times (both orders together) are
                     left out of the ranking and the network (default 3)
   --pairs N         pairs in the network picture at first (default 60)
+  --term-counts PARTIAL
+                    take the terms' counts for the measures from the partial
+                    results of the co-occurrence run (every shard's, the
+                    option once for each)
   --help            this text
 
 Exit codes: 0 written; 1 a result cannot be read or the page cannot be
@@ -69,6 +76,7 @@ struct ReportOptions {
   Measure measure = Measure::kLogLikelihood;
   int64_t min_count = 3;
   size_t network_pairs = 60;
+  std::vector<std::string> term_count_files;  // --term-counts
 };
 
 template <typename Number>
@@ -184,6 +192,11 @@ int ParseReportArgs(const Args& args, ReportOptions* options, bool* help) {
       if (m < 0 || !ParseMeasure(value, &options->measure)) {
         return UsageError("report", "--measure takes g2, pmi, t, dice or count");
       }
+    } else if ((m = MatchOption(args, &i, "--term-counts", &value)) != 0) {
+      if (m < 0 || value.empty()) {
+        return UsageError("report", "--term-counts needs a partial result");
+      }
+      options->term_count_files.push_back(value);
     } else if ((m = MatchOption(args, &i, "--min-count", &value)) != 0) {
       if (m < 0 || !ParseNumber(value, &options->min_count) || options->min_count < 0) {
         return UsageError("report", "--min-count needs a number");
@@ -245,6 +258,15 @@ int ReportCommand(const Args& args) {
   input.measure = options.measure;
   input.min_count = options.min_count;
   input.network_pairs = options.network_pairs;
+  PartialTermCounts recorded;
+  if (!options.term_count_files.empty()) {
+    if (input.pairs == nullptr) {
+      return UsageError("report", "--term-counts goes with a co-occurrence result");
+    }
+    std::string error;
+    if (!recorded.Read(options.term_count_files, &error)) return Fail(kExitFailed, error);
+    input.term_counts = &recorded;
+  }
   std::string notes;
   const std::string page = ReportPage(input.title, ReportData(input, &notes));
   std::string error;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/command_host.h"
 #include "cli/commands.h"
 #include "cli/interrupt_guard.h"
 #include "cli/module_loader.h"
@@ -161,16 +162,12 @@ int ParseRunArgs(const Args& args, RunOptions* options, bool* help) {
       return kExitOk;
     }
     int m;
-    if ((m = MatchOption(args, &i, "--db", &value)) != 0) {
-      if (m < 0) return UsageError("run", "--db needs a file");
-      options->settings.db = value;
-      options->db_given = true;
+    if (const auto code = MatchPlaceOption(args, &i, "run", &options->settings.db,
+                                           &options->settings.work_dir, &options->db_given)) {
+      if (*code != kExitOk) return *code;
     } else if ((m = MatchOption(args, &i, "--module", &value)) != 0) {
       if (m < 0) return UsageError("run", "--module needs a path");
       options->module = value;
-    } else if ((m = MatchOption(args, &i, "--work-dir", &value)) != 0) {
-      if (m < 0 || value.empty()) return UsageError("run", "--work-dir needs a directory");
-      options->settings.work_dir = AbsolutePath(value);
     } else if ((m = MatchOption(args, &i, "--file", &value)) != 0 ||
                (m = MatchOption(args, &i, "-f", &value)) != 0) {
       if (m < 0) return UsageError("run", "--file needs a file");
@@ -255,7 +252,13 @@ int32_t RunShard(const RunJob& job, const std::string& request, const RunOptions
   shard.run = StatementFingerprint(job);
   shard.files = ShardFiles(job, options.shard, options.shards, codec, &shard.files_given);
   codec->Utf8ToGb18030(partial, &shard.partial_path);
-  if (!job.plan.reads_files()) host->set_record_shard(options.shard, options.shards);
+  if (!job.plan.reads_files()) {
+    // SQLite counts the records without reading them, so that the host
+    // steps only up to the end of the shard's range rather than through the
+    // whole query first (-1, a query it cannot count so: the host counts).
+    host->set_record_shard(options.shard, options.shards,
+                           CountQueryRecords(job, host->database()));
+  }
   return RunStatementShard(request.c_str(), host, shard, detail);
 }
 
@@ -420,13 +423,9 @@ std::string ReportSuccess(size_t number, const RunJob& job, const host::HostRepo
     }
     return "the module reported success, but the table " + job.output + " was not replaced";
   }
-  std::error_code ec;
-  fs::rename(job.partial_output, job.output, ec);
-  const int64_t rows = ec ? -1 : CountFileRows(job.output);
-  if (rows < 0) {
-    return "the result file " + job.output + " could not be written" +
-           (ec ? ": " + ec.message() : "");
-  }
+  std::string error;
+  const int64_t rows = PlaceResultFile(job.partial_output, job.output, &error);
+  if (rows < 0) return error;
   std::cout << "statement " << number << ": " << rows << " rows in file " << job.output << ", "
             << timing << "\n";
   return "";
@@ -501,17 +500,9 @@ int RunCommand(const Args& args) {
 
   std::string error;
   const std::string db_path = needs_db ? options.settings.db : ":memory:";
-  std::unique_ptr<host::EmbeddedHost> host = host::EmbeddedHost::Open(
-      db_path, &error,
-      needs_db ? host::Database::OpenMode::kExisting : host::Database::OpenMode::kCreate);
-  if (host == nullptr) {
-    if (!fs::exists(db_path)) {
-      return Fail(kExitSetup, "there is no database " + AbsolutePath(db_path) +
-                                  " ('vocs import' creates one; --db names another)");
-    }
-    return Fail(kExitSetup, error);
-  }
-  host->set_owner("vocs run, process " + std::to_string(::getpid()));
+  int exit_code = kExitOk;
+  std::unique_ptr<host::EmbeddedHost> host = OpenCommandHost(db_path, needs_db, "run", &exit_code);
+  if (host == nullptr) return exit_code;
   LoadedModule module;
   if (!options.dry_run && options.partial.empty()) {
     if (!module.Load(options.module.empty() ? DefaultModulePath() : options.module, &error)) {
@@ -580,12 +571,7 @@ int RunCommand(const Args& args) {
     // A partial result is written under a hidden name beside its file and
     // takes its name only when complete.
     const std::string partial_temp =
-        options.partial.empty()
-            ? ""
-            : (fs::path(options.partial).parent_path() /
-               ("." + fs::path(options.partial).filename().string() + ".vocs-" +
-                std::to_string(::getpid()) + ".tmp"))
-                  .string();
+        options.partial.empty() ? "" : HiddenResultPath(options.partial);
     {
       std::lock_guard lock(files.mutex);
       files.partial_output = options.partial.empty() ? job.partial_output : partial_temp;

@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "cli/cli_common.h"
+#include "cli/command_host.h"
 #include "cli/statement_text.h"
 #include "host/database.h"
 
@@ -56,10 +58,7 @@ bool PrepareRunJob(const std::string& statement, const RunSettings& settings,
     job->output = AbsolutePath(plan.OutputName(codec));
     const fs::path final_path(job->output);
     job->parent = final_path.parent_path().string();
-    job->partial_output = (final_path.parent_path() / ("." + final_path.filename().string() +
-                                                       ".vocs-" + std::to_string(::getpid()) +
-                                                       ".tmp"))
-                              .string();
+    job->partial_output = HiddenResultPath(job->output);
     if (fs::is_directory(job->output)) problems->push_back("the output " + job->output + " is a directory");
   }
   if (!settings.work_dir.empty()) job->parent = settings.work_dir;
@@ -88,6 +87,27 @@ bool EstimateJob(const RunJob& job, const std::string& db_path, PairEstimate* es
   std::string error;
   return reader.Open(db_path, host::Database::OpenMode::kReadOnly) &&
          EstimateQueryPairs(&reader, job.plan.command, estimate, &error);
+}
+
+int64_t CountQueryRecords(const RunJob& job, host::Database* db) {
+  if (job.plan.reads_files()) return -1;
+  host::TextCodec codec;
+  std::string sql;
+  if (!codec.Gb18030ToUtf8(job.plan.command.query, &sql)) return -1;
+  // The query as a subquery: without its closing semicolon, and closed on a
+  // line of its own in case it ends in a -- comment.
+  while (!sql.empty() && (std::isspace(static_cast<unsigned char>(sql.back())) || sql.back() == ';')) {
+    sql.pop_back();
+  }
+  const std::string count_sql = "SELECT count(*) FROM (" + sql + "\n)";
+  host::Statement stmt;
+  std::string_view tail;
+  bool row = false;
+  if (sql.empty() || !db->Prepare(count_sql, &stmt, &tail) ||
+      !tail.empty() || !stmt.ReadOnly() || !stmt.Step(&row) || !row) {
+    return -1;
+  }
+  return stmt.ColumnInt64(0);
 }
 
 }  // namespace vocs::cli

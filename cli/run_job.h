@@ -14,12 +14,14 @@
 #ifndef VOCS_CLI_RUN_JOB_H_
 #define VOCS_CLI_RUN_JOB_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "cli/input_files.h"
 #include "cli/pair_estimate.h"
 #include "cli/statement_plan.h"
+#include "host/database.h"
 #include "host/text_codec.h"
 #include "host/word_segmenter.h"
 
@@ -59,6 +61,12 @@ RewriteNames NamesFor(const RunJob& job, const std::string& run, const std::stri
 // The estimate of a co-occurrence job over the database at `db_path` (or its
 // files). False when it cannot be made; the run reports why then.
 bool EstimateJob(const RunJob& job, const std::string& db_path, PairEstimate* estimate);
+
+// The number of records the query of `job` returns from `db`, counted by
+// SQLite without reading them (SELECT count(*) FROM (query)); -1 when the
+// job reads files or the count cannot be taken that way (the host then
+// counts by stepping through the query, and reports what is wrong with it).
+int64_t CountQueryRecords(const RunJob& job, host::Database* db);
 
 }  // namespace vocs::cli
 

@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/association.h"
 #include "cli/pair_result.h"
+#include "cli/partial_term_counts.h"
 #include "cli/result_file.h"
 #include "cli/result_reader.h"
 #include "cli/text_table.h"
@@ -41,7 +42,8 @@ pairs with itself (its repeats within a record) are left out unless
 --self-pairs is given. The measures
 need every pair of the run: for a result made with MINFREQ above 1 they
 cannot be computed, and vocs says so (--measure count still ranks its
-pairs). docs/measures.md defines them.
+pairs), unless the partial results of the run are given with --term-counts:
+they hold every term's count before MINFREQ. docs/measures.md defines them.
 
 Options:
   --db FILE        the database of --table (default: vocs.db)
@@ -50,6 +52,11 @@ Options:
   --measure NAME   pairs of terms ranked by pmi, g2, t, dice or count
   --min-count N    only rows (with --measure: pairs) seen N times or more
   --self-pairs     with --measure: a term's pairs with itself as well
+  --term-counts PARTIAL
+                   with --measure: take the terms' counts from the partial
+                   results of the run (give every shard's, the option once
+                   for each; 'vocs run --shard 1/1 --partial' makes one of a
+                   whole run)
   --english        English column names (ItemName, Frequency, ...) in the header
   --legend         explain every column in English (after the rows, or alone)
   --help           this text
@@ -136,6 +143,7 @@ struct ShowOptions {
   std::optional<Measure> measure;
   int64_t min_count = 0;
   bool self_pairs = false;
+  std::vector<std::string> term_count_files;  // --term-counts
 };
 
 // The rows under their header, with English names or the legend as asked.
@@ -195,14 +203,21 @@ int ShowPairs(ResultReader* reader, const ShowOptions& options) {
   std::string error;
   if (!result.Read(reader, &error)) return Fail(kExitFailed, error);
   std::vector<ScoredPair> pairs = CombineOrders(result);
-  const DerivedTermCounts counts(result);
+  const DerivedTermCounts derived(result);
+  PartialTermCounts recorded;
+  if (!options.term_count_files.empty() && !recorded.Read(options.term_count_files, &error)) {
+    return Fail(kExitFailed, error);
+  }
+  const TermCountSource& counts =
+      options.term_count_files.empty() ? static_cast<const TermCountSource&>(derived) : recorded;
   std::string reason;
   const bool exact = VerifyTermCounts(result, counts, &reason) &&
                      MeasurePairs(result, counts, &pairs, &reason);
   if (!exact && measure != Measure::kCount) {
     return Fail(kExitFailed, std::string("cannot rank the pairs by ") + MeasureLabel(measure) +
                                  " exactly: " + reason +
-                                 ".\nRun the statement without MINFREQ; --measure count ranks "
+                                 ".\nRun the statement without MINFREQ, or give the partial "
+                                 "results of its run with --term-counts; --measure count ranks "
                                  "these pairs by their count.");
   }
   std::erase_if(pairs, [&](const ScoredPair& p) {
@@ -355,6 +370,9 @@ int ShowCommand(const Args& args) {
         return UsageError("show", "--measure takes pmi, g2, t, dice or count");
       }
       options.measure = measure;
+    } else if ((m = MatchOption(args, &i, "--term-counts", &value)) != 0) {
+      if (m < 0 || value.empty()) return UsageError("show", "--term-counts needs a partial result");
+      options.term_count_files.push_back(value);
     } else if ((m = MatchOption(args, &i, "--min-count", &value)) != 0) {
       const auto [end, ec] =
           std::from_chars(value.data(), value.data() + value.size(), options.min_count);
@@ -381,6 +399,9 @@ int ShowCommand(const Args& args) {
     return kExitOk;
   }
   if (table.empty() == file.empty()) return UsageError("show", "give either a FILE or --table");
+  if (!options.term_count_files.empty() && !options.measure) {
+    return UsageError("show", "--term-counts goes with --measure");
+  }
   return table.empty() ? ShowFile(file, options) : ShowTable(db_path, table, options);
 }
 

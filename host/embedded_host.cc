@@ -245,17 +245,20 @@ int32_t EmbeddedHost::OpenQuery(std::string_view text, ResultHandle* handle) {
     cursor->columns.push_back(cursor->stmt.ColumnName(i));
   }
   // The record count is needed before the first record is read.
-  int64_t count = 0;
-  for (bool row = true;;) {
-    if (!cursor->stmt.Step(&row)) {
-      return Refuse(VOCS_E_QUERY_NOT_OPENED, "query failed: " + db_.error() + ": " + shown);
+  int64_t count = query_records_;
+  if (count < 0) {
+    count = 0;
+    for (bool row = true;;) {
+      if (!cursor->stmt.Step(&row)) {
+        return Refuse(VOCS_E_QUERY_NOT_OPENED, "query failed: " + db_.error() + ": " + shown);
+      }
+      if (!row || ++count > INT32_MAX) break;
     }
-    if (!row) break;
-    if (++count > INT32_MAX) {
-      return Refuse(VOCS_E_QUERY_NOT_OPENED, "query refused: more than 2^31 records: " + shown);
-    }
+    cursor->stmt.Reset();
   }
-  cursor->stmt.Reset();
+  if (count > INT32_MAX) {
+    return Refuse(VOCS_E_QUERY_NOT_OPENED, "query refused: more than 2^31 records: " + shown);
+  }
   const int64_t first = count * (shard_ - 1) / shards_;
   cursor->first = static_cast<int32_t>(first);
   cursor->count = static_cast<int32_t>(count * shard_ / shards_ - first);
@@ -279,19 +282,21 @@ void EmbeddedHost::ResetCursors() {
   }
 }
 
-bool EmbeddedHost::MoveTo(Cursor* cursor, int32_t record) {
+bool EmbeddedHost::MoveTo(Cursor* cursor, int32_t record, bool* failed_query) {
   if (cursor->position > record) {
     cursor->stmt.Reset();
     cursor->position = -1;
   }
   while (cursor->position < record) {
     bool row = false;
-    if (!cursor->stmt.Step(&row) || !row) {
+    const bool stepped = cursor->stmt.Step(&row);
+    if (!stepped || !row) {
+      Current().last_error = !stepped ? "query failed: " + db_.error()
+                                      : "the query result changed while it was read: record " +
+                                            std::to_string(record) + " is gone";
       cursor->stmt.Reset();
       cursor->position = -1;
-      Current().last_error = row ? db_.error()
-                                 : "the query result changed while it was read: record " +
-                                       std::to_string(record) + " is gone";
+      *failed_query = !stepped;
       return false;
     }
     ++cursor->position;
@@ -320,7 +325,12 @@ int32_t EmbeddedHost::readField(ResultHandle handle, int32_t field, int32_t reco
                                              std::to_string(record));
     }
     if (cursor->cached_field != field || cursor->cached_record != record) {
-      if (!MoveTo(cursor, cursor->first + record)) return VOCS_E_BAD_ARGUMENT;
+      // A query that fails at a record (which a shard told the record count
+      // meets only when it reads there) fails as a query, as at its opening.
+      bool failed_query = false;
+      if (!MoveTo(cursor, cursor->first + record, &failed_query)) {
+        return failed_query ? VOCS_E_QUERY_NOT_OPENED : VOCS_E_BAD_ARGUMENT;
+      }
       // Converted straight from SQLite's copy of the value.
       const bool is_text = cursor->stmt.ColumnType(field) == SQLITE_TEXT;
       const std::string_view stored = cursor->stmt.ColumnView(field);

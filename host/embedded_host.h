@@ -88,9 +88,15 @@ class EmbeddedHost final : public HostInterface {
   // [count * (shard - 1) / shards, count * shard / shards), numbered from 0.
   // The ranges of 1..shards cover every record once; some are empty when
   // there are fewer records than shards. (1, 1), the default, shows all.
-  void set_record_shard(int32_t shard, int32_t shards) {
+  // `query_records`, when not negative, is the record count of the queries
+  // to come, as the caller counted it (SQLite counts without reading the
+  // records): the host then steps only up to the end of the shard's range
+  // instead of through the whole query first (a record missing below that
+  // end still fails the read).
+  void set_record_shard(int32_t shard, int32_t shards, int64_t query_records = -1) {
     shard_ = shard;
     shards_ = shards;
+    query_records_ = query_records;
   }
   // Who this host's runs are, in messages to other runs that find a table
   // busy (default: "process <pid>").
@@ -167,7 +173,9 @@ class EmbeddedHost final : public HostInterface {
   bool FindResultTable(const char* module_name, CatalogTable* table);
 
   Cursor* FindCursor(const ResultHandle& handle);
-  bool MoveTo(Cursor* cursor, int32_t record);
+  // Steps `cursor` to its record `record`; false with the last error set, and
+  // *failed_query true when SQLite failed rather than the record was gone.
+  bool MoveTo(Cursor* cursor, int32_t record, bool* failed_query);
 
   mutable std::timed_mutex mutex_;
   std::atomic<bool> interrupted_{false};
@@ -180,6 +188,7 @@ class EmbeddedHost final : public HostInterface {
   TextEncoding input_encoding_ = TextEncoding::kDetect;
   int32_t shard_ = 1;
   int32_t shards_ = 1;
+  int64_t query_records_ = -1;
   bool authorizing_query_ = false;
   std::map<int32_t, std::unique_ptr<Cursor>> cursors_;
   std::set<int32_t> statement_ids_;

@@ -224,6 +224,62 @@ TEST_F(MeasuredRunTest, AResultWithPairsLeftOutIsRankedByCountOnly) {
   EXPECT_EQ(home_.Vocs({"show", "--min-count", "-1", "some.txt"}).exit_code, 2);
 }
 
+TEST_F(MeasuredRunTest, PartialsOfTheRunGiveExactMeasuresToAResultWithPairsLeftOut) {
+  const std::string statement = std::string("STAT ASSOCIATEDFREQ SET MINFREQ=2 ") + kPairs +
+                                "TO FILE=x.txt WHERE SELECT body FROM docs";
+  std::vector<std::string> partials;
+  for (const std::string k : {"1", "2"}) {
+    partials.push_back(home_.dir().Sub("p" + k));
+    ASSERT_EQ(home_.Vocs({"run", "--db", home_.db(), "--shard", k + "/2", "--partial",
+                          partials.back(), statement})
+                  .exit_code,
+              0);
+  }
+  const auto merged = home_.Vocs({"merge", partials[0], partials[1], "TO", "FILE=some.txt"});
+  ASSERT_EQ(merged.exit_code, 0) << merged.err;
+  const std::vector<std::string> counts = {"--term-counts", partials[1], "--term-counts",
+                                           partials[0]};
+  std::vector<std::string> args = {"show", "--measure", "pmi", "some.txt"};
+  args.insert(args.end(), counts.begin(), counts.end());
+  const auto shown = home_.Vocs(args);
+  ASSERT_EQ(shown.exit_code, 0) << shown.err;
+  // The values of the whole run, worked out by hand.
+  EXPECT_EQ(RowOf(shown.out, "moon", "wine"),
+            (std::vector<std::string>{"moon", "wine", "2", "5", "3", "0.678", "1.02", "0.530",
+                                      "0.5000"}))
+      << shown.out;
+  std::vector<std::string> report = {"report", "some.txt", "-o", "page.html"};
+  report.insert(report.end(), counts.begin(), counts.end());
+  ASSERT_EQ(home_.Vocs(report).exit_code, 0);
+  EXPECT_NE(ReadWholeFile(home_.work() + "/page.html").find("\"exact\":true"), std::string::npos);
+
+  // Not every shard; the counts of another run; a frequency partial.
+  auto refused = home_.Vocs({"show", "--measure", "pmi", "some.txt", "--term-counts", partials[0]});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("shard 2 of 2 is missing"), std::string::npos) << refused.err;
+  const std::string other = home_.dir().Sub("other");
+  ASSERT_EQ(home_.Vocs({"run", "--db", home_.db(), "--partial", other,
+                        std::string("STAT ASSOCIATEDFREQ ") + kPairs +
+                            "TO FILE=x.txt WHERE SELECT body FROM docs WHERE rowid > 1"})
+                .exit_code,
+            0);
+  refused = home_.Vocs({"show", "--measure", "pmi", "some.txt", "--term-counts", other});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("cannot rank the pairs by PMI exactly: the counts of the 1 partial "
+                             "result given do not give row 1"),
+            std::string::npos)
+      << refused.err;
+  const std::string words = home_.dir().Sub("words");
+  ASSERT_EQ(home_.Vocs({"run", "--db", home_.db(), "--partial", words,
+                        "STAT WORDFREQ AT body(NORMAL) TO FILE=x.txt WHERE SELECT body FROM docs"})
+                .exit_code,
+            0);
+  refused = home_.Vocs({"report", "some.txt", "--term-counts", words});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("frequency engine"), std::string::npos) << refused.err;
+  EXPECT_EQ(home_.Vocs({"show", "some.txt", "--term-counts", partials[0]}).exit_code, 2);
+}
+
 TEST_F(MeasuredRunTest, ReportHoldsEverythingItShowsAndEscapesTheCorpus) {
   // A term that would be markup in the page.
   const auto more = home_.Vocs(

@@ -59,6 +59,9 @@ class ShardedRunTest : public ::testing::Test {
 TEST_F(ShardedRunTest, JobsGiveTheResultOfOneProcessByteForByte) {
   const std::vector<std::string> statements = {
       "STAT WORDFREQ AT body(NORMAL) TO FILE=OUT WHERE SELECT body FROM docs",
+      // Each shard counts the records with the query as a subquery.
+      "STAT WORDFREQ AT body(NORMAL) TO FILE=OUT WHERE SELECT body FROM docs ORDER BY rowid DESC "
+      "LIMIT 50 ;",
       "STAT WORDFREQ SET MINFREQ=3 AT body(NORMAL) TO TABLE=OUT WHERE SELECT body FROM docs",
       "STAT ASSOCIATEDFREQ AT title(NORMAL), body(NORMAL) TO FILE=OUT WHERE SELECT * FROM docs",
       "STAT ASSOCIATEDFREQ SET MINFREQ=2 AT body(NORMAL) TO TABLE=OUT WHERE SELECT * FROM docs"};

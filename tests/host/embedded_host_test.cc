@@ -176,6 +176,41 @@ TEST_F(EmbeddedHostTest, ShardsShowContiguousRangesThatCoverEveryRecordOnce) {
   EXPECT_EQ(host_->TakeReport().query_records, (std::vector<int64_t>{10}));
 }
 
+TEST_F(EmbeddedHostTest, AGivenRecordCountSparesTheShardTheRestOfTheQuery) {
+  Sql("CREATE TABLE n (v INTEGER)");
+  for (int i = 0; i < 10; ++i) Sql("INSERT INTO n VALUES (" + std::to_string(i) + ")");
+  // Stepping onto record 8 fails: only a host that stops at the end of the
+  // shard's range can open the first shards.
+  const std::string query = "SELECT CASE WHEN v = 8 THEN json('{') ELSE v END FROM n";
+  host_->set_record_shard(1, 3);
+  EXPECT_LT(Query(query).id, 0) << "counting steps onto the failing record";
+  host_->set_record_shard(2, 3, 10);
+  ResultHandle handle = Query(query);
+  ASSERT_GE(handle.id, 0) << host_->last_error();
+  std::string read;
+  for (int record = 0; record < handle.count; ++record) read += Read(handle, 0, record) + ",";
+  EXPECT_EQ(read, "3,4,5,");
+  host_->closeResult(handle);
+  // The report counts the records it was told of.
+  EXPECT_EQ(host_->TakeReport().query_records, (std::vector<int64_t>{10}));
+  // The shard that holds the failing record fails there, as a failed query.
+  host_->set_record_shard(3, 3, 10);
+  handle = Query(query);
+  ASSERT_GE(handle.id, 0) << host_->last_error();
+  EXPECT_EQ(Read(handle, 0, 1), "7");
+  EXPECT_EQ(Read(handle, 0, 2), "error " + std::to_string(VOCS_E_QUERY_NOT_OPENED));
+  EXPECT_NE(host_->last_error().find("malformed JSON"), std::string::npos) << host_->last_error();
+  host_->closeResult(handle);
+  // A count beyond the query's records: the missing record fails its read.
+  host_->set_record_shard(2, 2, 12);
+  handle = Query("SELECT v FROM n ORDER BY v");
+  ASSERT_GE(handle.id, 0);
+  EXPECT_EQ(Read(handle, 0, 3), "9");
+  EXPECT_EQ(Read(handle, 0, 4), "error " + std::to_string(VOCS_E_BAD_ARGUMENT));
+  EXPECT_NE(host_->last_error().find("record 10 is gone"), std::string::npos) << host_->last_error();
+  host_->closeResult(handle);
+}
+
 TEST_F(EmbeddedHostTest, MalformedStoredTextIsReplacedAndCounted) {
   Sql("CREATE TABLE raw (t TEXT); INSERT INTO raw VALUES (CAST(x'41FF42C3' AS TEXT));"
       "INSERT INTO raw VALUES ('Stra\u00dfe');");

@@ -34,7 +34,6 @@
 // every record, counting, spilling, merging, writing the result file), for a
 // reference its counting over the same in-memory corpus and its writing of
 // the same result file.
-#include <dlfcn.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -60,6 +59,7 @@
 #include "output/result_record.h"
 #include "platform/env.h"
 #include "support/corpus.h"
+#include "support/loaded_module.h"
 #include "support/memory_host.h"
 #include "support/peak_memory.h"
 #include "support/runs.h"
@@ -152,30 +152,13 @@ Measurement RunEngine(const std::string& corpus, size_t threshold, const std::st
 Measurement RunExport(const std::string& library, const std::string& corpus,
                       const std::string& work, const std::string& output) {
   return vocs::bench::MeasureInChild([&](Measurement* m) {
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      std::fprintf(stderr, "cannot load %s: %s\n", library.c_str(), dlerror());
-      std::exit(1);
-    }
-    auto set_temp_path =
-        reinterpret_cast<decltype(&VOCS_SetTempPath)>(dlsym(handle, "VOCS_SetTempPath"));
-    auto frequency =
-        reinterpret_cast<decltype(&VOCS_Frequency)>(dlsym(handle, "VOCS_Frequency"));
-    if (set_temp_path == nullptr || frequency == nullptr) {
-      std::fprintf(stderr, "%s lacks the exports\n", library.c_str());
-      std::exit(1);
-    }
-    std::filesystem::create_directories(work);
-    if (set_temp_path(work.c_str()) <= 0) {
-      std::fprintf(stderr, "VOCS_SetTempPath(%s) failed\n", work.c_str());
-      std::exit(1);
-    }
+    const vocs::bench::LoadedModule module = vocs::bench::LoadModuleOrDie(library, work);
     vocs::bench::MemoryHost host(corpus);
     int32_t code = 0;
     vocs::bench::Time(
         [&] {
-          code = frequency("SELECT body FROM corpus", "body", vocs::kModeNormal, "", 0, 0,
-                           output.c_str(), &host);
+          code = module.frequency("SELECT body FROM corpus", "body", vocs::kModeNormal, "", 0, 0,
+                                  output.c_str(), &host);
         },
         m);
     if (code != 0) {

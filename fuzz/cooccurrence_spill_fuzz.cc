@@ -1,5 +1,8 @@
 // Co-occurrence spill files from a damaged disk, through the merge and the
-// delivery of a co-occurrence task (spill_run_fuzzing.h).
+// delivery of a co-occurrence task (spill_run_fuzzing.h). The spill files are
+// binary runs of id pairs (cooc/pair_run.h): the seeds hold 16-byte records
+// whose ids are those the seeds' records give their terms, in order of first
+// appearance; the merged result file is pair lines.
 #include "cooc/cooccurrence_task.h"
 #include "cooc/pair_line.h"
 #include "output/file_result_writer.h"

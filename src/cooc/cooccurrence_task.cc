@@ -5,8 +5,10 @@
 #include <new>
 
 #include "cooc/pair_line.h"
+#include "cooc/pair_run.h"
 #include "cooc/spill_sort.h"
 #include "job/stat_source.h"
+#include "platform/env.h"
 #include "sorted_run/run_merger.h"
 #include "sorted_run/run_writer.h"
 #include "text/text_primitives.h"
@@ -152,6 +154,11 @@ int CooccurrenceTask::ProcessSourcePair(StatSource* first, StatSource* second) {
 
 bool CooccurrenceTask::CountPairsWithin(const std::vector<uint32_t>& ids) {
   const size_t n = ids.size();
+  if (writer_ != nullptr && n >= 2) {
+    // Every occurrence takes part in a pair with each of the n - 1 others.
+    for (uint32_t id : ids) termCountTable_.AddCounts(id, static_cast<int64_t>(n - 1));
+    totalTermCount_ += static_cast<int64_t>(n * (n - 1));
+  }
   size_t fill = 0;
   for (size_t i = 0; i + 1 < n; ++i) {
     const uint64_t high = static_cast<uint64_t>(ids[i]) << 32;
@@ -168,6 +175,12 @@ bool CooccurrenceTask::CountPairsWithin(const std::vector<uint32_t>& ids) {
 
 bool CooccurrenceTask::CountPairsAcross(const std::vector<uint32_t>& ids1,
                                         const std::vector<uint32_t>& ids2) {
+  if (writer_ != nullptr && !ids1.empty() && !ids2.empty()) {
+    // Every term of one source pairs with each term of the other.
+    for (uint32_t id : ids1) termCountTable_.AddCounts(id, static_cast<int64_t>(ids2.size()));
+    for (uint32_t id : ids2) termCountTable_.AddCounts(id, static_cast<int64_t>(ids1.size()));
+    totalTermCount_ += static_cast<int64_t>(2 * ids1.size() * ids2.size());
+  }
   size_t fill = 0;
   for (uint32_t id1 : ids1) {
     const uint64_t high = static_cast<uint64_t>(id1) << 32;
@@ -193,11 +206,6 @@ bool CooccurrenceTask::CountBlock(size_t n) {
 
 inline bool CooccurrenceTask::AddPairKey(uint64_t key) {
   pairTable_.Add(key);
-  if (writer_ != nullptr) {
-    termCountTable_.AddCount(static_cast<uint32_t>(key >> 32));
-    termCountTable_.AddCount(static_cast<uint32_t>(key));
-    totalTermCount_ += 2;
-  }
   if (pairTable_.size() >= spill_threshold_) return SpillAndClear();
   return true;
 }
@@ -207,6 +215,11 @@ bool CooccurrenceTask::AddPairForTesting(std::string_view term1, std::string_vie
   ReserveTable();
   const uint32_t id1 = termCountTable_.Intern(CutTerm(term1));
   const uint32_t id2 = termCountTable_.Intern(CutTerm(term2));
+  if (writer_ != nullptr) {
+    termCountTable_.AddCount(id1);
+    termCountTable_.AddCount(id2);
+    totalTermCount_ += 2;
+  }
   return AddPairKey(PairCountTable::Key(id1, id2));
 }
 
@@ -218,43 +231,45 @@ bool CooccurrenceTask::SpillAndClear() {
 }
 
 bool CooccurrenceTask::SpillPairs() {
-  RunWriter<PairLineCodec> writer;
-  if (!files_.OpenSpill(&writer)) return false;
+  PairRunWriter writer;
+  if (!writer.Open(files_.OpenRawSpill())) return false;
 
   // Sort by the byte order of the terms: replace each id by its rank among
   // all terms, so that pairs sort as plain integers.
   termCountTable_.UpdateOrder();
-  const size_t terms = termCountTable_.size();
-  const int bits = terms <= 1 ? 0 : std::bit_width(terms - 1);
+  const int bits = RankBits(termCountTable_.size());
   const uint64_t low_mask = (uint64_t{1} << bits) - 1;
   const size_t n = pairTable_.size();
-  Slot* entries = pairTable_.TakeEntries();
-  for (size_t i = 0; i < n; ++i) {
-    const uint64_t key = entries[i].key;
-    entries[i].key =
-        (static_cast<uint64_t>(termCountTable_.Rank(static_cast<uint32_t>(key >> 32))) << bits) |
-        termCountTable_.Rank(static_cast<uint32_t>(key));
-  }
-  SortSpillEntries(entries, n, pairTable_.capacity(), 2 * bits);
-
-  PairLineCodec::Entry entry;
-  uint32_t rank1 = 0;
-  if (n > 0) {
-    entry.term1 = termCountTable_.TermAtRank(0);
-    entry.prefix1 = termCountTable_.PrefixAtRank(0);
-  }
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t r1 = static_cast<uint32_t>(entries[i].key >> bits);
-    if (r1 != rank1) {
-      rank1 = r1;
-      entry.term1 = termCountTable_.TermAtRank(r1);
-      entry.prefix1 = termCountTable_.PrefixAtRank(r1);
+  int64_t max_count = 0;
+  Slot* entries = pairTable_.TakeEntries(&max_count);
+  auto rank_key = [&](uint64_t key) {
+    return (static_cast<uint64_t>(termCountTable_.Rank(static_cast<uint32_t>(key >> 32)))
+            << bits) |
+           termCountTable_.Rank(static_cast<uint32_t>(key));
+  };
+  auto write = [&](uint64_t key, int64_t count) {
+    writer.Add(termCountTable_.IdAtRank(static_cast<uint32_t>(key >> bits)),
+               termCountTable_.IdAtRank(static_cast<uint32_t>(key & low_mask)), count);
+  };
+  const int key_bits = 2 * bits;
+  if (FitsPacked(key_bits, max_count)) {
+    // Word i lies in slot i / 2, which has been read by then; the sort's
+    // room, words n to 2n, lies within the table's storage.
+    uint64_t* words = reinterpret_cast<uint64_t*>(entries);
+    const int count_bits = 64 - key_bits;
+    for (size_t i = 0; i < n; ++i) {
+      const Slot slot = entries[i];
+      words[i] = (rank_key(slot.key) << count_bits) | static_cast<uint64_t>(slot.count);
     }
-    const uint32_t r2 = static_cast<uint32_t>(entries[i].key & low_mask);
-    entry.term2 = termCountTable_.TermAtRank(r2);
-    entry.prefix2 = termCountTable_.PrefixAtRank(r2);
-    entry.count = entries[i].count;
-    writer.Add(entry);
+    SortPackedSpill(words, n, key_bits);
+    const uint64_t count_mask = (uint64_t{1} << count_bits) - 1;
+    for (size_t i = 0; i < n; ++i) {
+      write(words[i] >> count_bits, static_cast<int64_t>(words[i] & count_mask));
+    }
+  } else {
+    for (size_t i = 0; i < n; ++i) entries[i].key = rank_key(entries[i].key);
+    SortSpillEntries(entries, n, pairTable_.capacity(), key_bits);
+    for (size_t i = 0; i < n; ++i) write(entries[i].key, entries[i].count);
   }
   return writer.Finish();
 }
@@ -270,12 +285,72 @@ int CooccurrenceTask::Finish() {
       return VOCS_E_NO_RESULT_FILE;
     }
   }
-  return FinishResultFile() ? 0 : VOCS_E_NO_RESULT_FILE;
+  // Even a single run is merged: the spill files hold ids, the result file
+  // pair lines.
+  return files_.MakeResultFile() && MergeSpillFiles() ? 0 : VOCS_E_NO_RESULT_FILE;
 }
 
 bool CooccurrenceTask::MergeSpillFiles() {
-  RunMerger<PairLineCodec> merger(resultPath(), spillFiles());
-  return merger.Merge();
+  termCountTable_.UpdateOrder();
+  const TermIdTable& terms = termCountTable_;
+  const int bits = RankBits(terms.size());
+  const uint64_t low_mask = (uint64_t{1} << bits) - 1;
+  // Passes of at most kMergeFanIn runs, the oldest first, each into an
+  // intermediate file beside the result file, until one pass is left; the
+  // intermediate files are deleted once the result file is complete, and
+  // stay after a failure.
+  std::vector<std::string> runs = spillFiles();
+  std::vector<std::string> intermediates;
+  const std::string directory = tempDir();
+  size_t first = 0;
+  while (runs.size() - first > kMergeFanIn) {
+    const std::vector<std::string> group(runs.begin() + static_cast<ptrdiff_t>(first),
+                                         runs.begin() + static_cast<ptrdiff_t>(first + kMergeFanIn));
+    std::string path;
+    if (!ReserveNextMergeFileName(directory, &path)) return false;
+    intermediates.push_back(path);
+    PairRunWriter writer;
+    if (!writer.Open(CurrentEnv()->NewWritableFile(path))) return false;
+    const bool merged = MergePairRuns(terms, group, [&](uint64_t key, int64_t count) {
+      writer.Add(terms.IdAtRank(static_cast<uint32_t>(key >> bits)),
+                 terms.IdAtRank(static_cast<uint32_t>(key & low_mask)), count);
+      return true;
+    });
+    if (!writer.Finish() || !merged) return false;
+    runs.push_back(std::move(path));
+    first += kMergeFanIn;
+  }
+  RunWriter<PairLineCodec> out;
+  if (!out.Open(resultPath())) return false;
+  const std::vector<std::string> last(runs.begin() + static_cast<ptrdiff_t>(first), runs.end());
+  const bool merged = MergePairRuns(terms, last, [&](uint64_t key, int64_t count) {
+    PairLineCodec::Entry entry;
+    entry.term1 = terms.TermAtRank(static_cast<uint32_t>(key >> bits));
+    entry.term2 = terms.TermAtRank(static_cast<uint32_t>(key & low_mask));
+    entry.count = count;
+    out.AddInOrder(entry);
+    return out.ok();
+  });
+  if (!out.Finish() || !merged) return false;
+  for (const std::string& path : intermediates) CurrentEnv()->RemoveFile(path);
+  return true;
+}
+
+std::string CooccurrenceTask::SpillFileTextForTesting(const std::string& path) {
+  termCountTable_.UpdateOrder();
+  const TermIdTable& terms = termCountTable_;
+  const int bits = RankBits(terms.size());
+  PairRunReader reader(&terms, bits);
+  std::string text;
+  if (!reader.Open(path)) return "(unreadable)";
+  while (reader.Next()) {
+    text.append(terms.TermAtRank(static_cast<uint32_t>(reader.key() >> bits)));
+    text += '\t';
+    text.append(terms.TermAtRank(static_cast<uint32_t>(reader.key() & ((uint64_t{1} << bits) - 1))));
+    text += '\t' + std::to_string(reader.count()) + '\n';
+  }
+  if (reader.failed()) text += "(damaged)";
+  return text;
 }
 
 int64_t CooccurrenceTask::TermCountForTesting(std::string_view term) const {

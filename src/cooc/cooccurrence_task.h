@@ -28,10 +28,11 @@
 // distinct pairs) it is written, sorted by the bytes of (term1, term2), to a
 // "tog_" spill file in the work directory ("TOG_" below "vocstemp" unless a
 // temporary directory is configured) and emptied. Finish writes the last
-// spill and reduces the spill files to one result file (a move of the only
-// one, or a RunMerger); DeliverResults reads it back, computes support and
-// reliability values and hands one CooccurrenceRecord per pair to the writer.
-// File formats: cooc/pair_line.h.
+// spill and merges the spill files into one result file of pair lines;
+// DeliverResults reads it back, computes support and reliability values and
+// hands one CooccurrenceRecord per pair to the writer. File formats: spill
+// files cooc/pair_run.h, the result file (and partial results)
+// cooc/pair_line.h.
 //
 // A spill that cannot be written fails the run: the counts it held would be
 // lost otherwise. ProcessRecord and Finish then return VOCS_E_NO_RESULT_FILE
@@ -106,13 +107,17 @@ class CooccurrenceTask : public SpillingTask {
   // Slot 7. The term rule: at least 4 bytes, first byte 0x41 or above. Also
   // applied in mode 0.
   bool AcceptTerm(std::string_view term) override;
-  // Slot 8. Merges the spill files into resultPath (RunMerger).
+  // Slot 8. Merges the spill files, one or more, into the pair lines of
+  // resultPath (cooc/pair_run.h); more than kMergeFanIn of them first in
+  // passes into intermediate files named as RunMerger names them. False
+  // when a run cannot be read or fails its checks, or a file cannot be
+  // written.
   bool MergeSpillFiles() override;
 
-  // Writes the pair table, sorted, to a new spill file and records its path.
-  // False when the work directory, the file name or the file cannot be made
-  // or a write fails; the file is recorded once it is open. The table is
-  // left unusable: the caller empties it.
+  // Writes the pair table, sorted, to a new spill file (cooc/pair_run.h) and
+  // records its path. False when the work directory, the file name or the
+  // file cannot be made or a write fails; the file is recorded once it is
+  // open. The table is left unusable: the caller empties it.
   bool SpillPairs();
 
   int64_t totalTermCount() const { return totalTermCount_; }
@@ -150,6 +155,9 @@ class CooccurrenceTask : public SpillingTask {
   size_t TermCountTableSizeForTesting() const { return termCountTable_.counted_terms(); }
   // Number of distinct pairs held in memory.
   size_t PairTableSizeForTesting() const { return pairTable_.size(); }
+  // The pairs of a spill file as pair lines, followed by "(damaged)" when
+  // the file fails a check of the merge, or "(unreadable)".
+  std::string SpillFileTextForTesting(const std::string& path);
   // The pairs held in memory in spill order, "(t1,t2)=n" joined by spaces.
   std::string DumpPairsForTesting() const;
 
@@ -163,10 +171,12 @@ class CooccurrenceTask : public SpillingTask {
   bool ModeZeroTerm(StatSource* source, std::string_view* term);
   int ProcessSingleSource(StatSource* source);
   int ProcessSourcePair(StatSource* first, StatSource* second);
-  // Counts the pairs of ids in order; false when a spill fails.
+  // Count the pairs of ids in order, and with a writer the term counts of
+  // the record's pairs; false when a spill fails.
   bool CountPairsWithin(const std::vector<uint32_t>& ids);
   bool CountPairsAcross(const std::vector<uint32_t>& ids1, const std::vector<uint32_t>& ids2);
   bool CountBlock(size_t n);
+  // Counts one pair in the pair table (the term counts are the caller's).
   bool AddPairKey(uint64_t key);
   bool SpillAndClear();
   // Emits a batch of result lines (at most the reader's batch size).

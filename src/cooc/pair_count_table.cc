@@ -1,5 +1,6 @@
 #include "cooc/pair_count_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -73,11 +74,16 @@ void PairCountTable::Rehash(int bits) {
   }
 }
 
-PairCountTable::Slot* PairCountTable::TakeEntries() {
+PairCountTable::Slot* PairCountTable::TakeEntries(int64_t* max_count) {
   size_t w = 0;
+  int64_t max = 0;
   for (size_t r = 0; r <= mask_; ++r) {
-    if (slots_[r].count != 0) slots_[w++] = slots_[r];
+    if (slots_[r].count != 0) {
+      max = std::max(max, slots_[r].count);
+      slots_[w++] = slots_[r];
+    }
   }
+  *max_count = max;
   return slots_.get();
 }
 

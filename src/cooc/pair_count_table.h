@@ -92,9 +92,10 @@ class PairCountTable {
   bool empty() const { return size_ == 0; }
   size_t capacity() const { return mask_ + 1; }
 
-  // Moves the occupied slots to the front of the storage and returns them;
-  // the table must be cleared before it is used again.
-  Slot* TakeEntries();
+  // Moves the occupied slots to the front of the storage and returns them,
+  // with the largest count among them in *max_count; the table must be
+  // cleared before it is used again.
+  Slot* TakeEntries(int64_t* max_count);
   // Empties the table, keeping its storage.
   void Clear();
   // Empties the table and gives its storage back.

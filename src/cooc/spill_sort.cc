@@ -75,4 +75,11 @@ void SortSpillEntries(Slot* entries, size_t n, size_t room, int bits) {
   }
 }
 
+void SortPackedSpill(uint64_t* words, size_t n, int key_bits) {
+  const int count_bits = 64 - key_bits;
+  uint64_t* sorted = RadixSortByKey(words, words + n, n, key_bits,
+                                    [count_bits](uint64_t w) { return w >> count_bits; });
+  if (sorted != words) std::memcpy(words, sorted, n * sizeof(uint64_t));
+}
+
 }  // namespace vocs

@@ -64,7 +64,8 @@ class TermIdTable {
     if (counts_[id]++ == 0) ++counted_terms_;
   }
 
-  // Adds `n` counted pairs at once (a count read back from a partial result).
+  // Adds `n` counted pairs at once (the pairs of a record, or a count read
+  // back from a partial result).
   void AddCounts(uint32_t id, int64_t n) {
     if (n > 0 && counts_[id] == 0) ++counted_terms_;
     counts_[id] += n;
@@ -80,6 +81,8 @@ class TermIdTable {
   // Position of a term in byte order; valid for the ids that existed at the
   // last UpdateOrder.
   uint32_t Rank(uint32_t id) const { return rank_[id]; }
+  // The id at a position in byte order (the inverse of Rank).
+  uint32_t IdAtRank(uint32_t rank) const { return sorted_[rank]; }
   // The term at a position in byte order, from a copy of the terms laid out
   // in that order (a spill reads its terms in order of their ranks), and its
   // OrderPrefix. Valid until the next UpdateOrder.

@@ -29,6 +29,10 @@ bool ReserveMergeFileName(const std::string& directory, std::atomic<int32_t>* co
   return false;
 }
 
+bool ReserveNextMergeFileName(const std::string& directory, std::string* path) {
+  return ReserveMergeFileName(directory, &merge_file_counter, path);
+}
+
 int32_t PeekMergeFileNumberForTesting() { return merge_file_counter.load(); }
 
 MergeSchedule::MergeSchedule(std::string destination, std::vector<std::string> runs)

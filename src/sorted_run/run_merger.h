@@ -56,6 +56,10 @@ inline constexpr size_t kMergeFanIn = 20;
 bool ReserveMergeFileName(const std::string& directory, std::atomic<int32_t>* counter,
                           std::string* path);
 
+// ReserveMergeFileName with the process's counter of intermediate files,
+// for a merge of an engine's own that names its files as RunMerger does.
+bool ReserveNextMergeFileName(const std::string& directory, std::string* path);
+
 // The number the next intermediate file of this process will get. Tests
 // only: to check that numbering goes on across merges.
 int32_t PeekMergeFileNumberForTesting();

@@ -41,6 +41,14 @@ bool WorkDirectory::MakeSpillFileName(std::string* path) {
   return false;
 }
 
+std::unique_ptr<WritableFile> WorkDirectory::OpenRawSpill() {
+  std::string path;
+  if (!MakeSpillFileName(&path)) return nullptr;
+  std::unique_ptr<WritableFile> file = CurrentEnv()->NewWritableFile(path);
+  if (file != nullptr) spillFiles_.push_back(std::move(path));
+  return file;
+}
+
 bool WorkDirectory::FinishResultFile(const std::function<bool()>& merge) {
   if (spillFiles_.empty()) return false;
   std::string result;

@@ -23,10 +23,12 @@
 #define VOCS_SORTED_RUN_WORK_DIRECTORY_H_
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/env.h"
 #include "sorted_run/run_codec.h"
 #include "sorted_run/run_writer.h"
 
@@ -60,6 +62,10 @@ class WorkDirectory {
     spillFiles_.push_back(std::move(path));
     return true;
   }
+  // Opens a new spill file for a run written in a format of the engine's own
+  // and records it; null when the directory, the name or the file cannot be
+  // made (a file that does not open is not recorded).
+  std::unique_ptr<WritableFile> OpenRawSpill();
 
   // Creates the "ok_" result file and fills it from the spill files: a move
   // of the only one (its path stays listed), or `merge`, which is to fill

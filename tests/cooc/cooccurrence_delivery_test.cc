@@ -117,7 +117,7 @@ TEST_F(CooccurrenceDeliveryTest, WithoutWriterNothingIsDeliveredAndFilesStay) {
   ASSERT_EQ(task.Finish(), 0);
   EXPECT_EQ(task.DeliverResults(), 0);
   EXPECT_EQ(testing::ReadFileOrMissing(task.resultPath()), "abcd\tefgh\t1\n");
-  EXPECT_EQ(ListTree(work()).size(), 1u);
+  EXPECT_EQ(ListTree(work()).size(), 2u);  // the spill file and the result file
 }
 
 TEST_F(CooccurrenceDeliveryTest, WriterFailuresAreReturnedAndFilesStay) {
@@ -126,13 +126,13 @@ TEST_F(CooccurrenceDeliveryTest, WriterFailuresAreReturnedAndFilesStay) {
   writer_.open_result = -3403;
   EXPECT_EQ(task_.DeliverResults(), -3403);
   EXPECT_TRUE(writer_.records.empty());
-  EXPECT_EQ(ListTree(work()).size(), 1u);
+  EXPECT_EQ(ListTree(work()).size(), 2u);
 
   writer_.open_result = 0;
   writer_.finish_result = VOCS_E_NO_RESULT_FILE;
   EXPECT_EQ(task_.DeliverResults(), VOCS_E_NO_RESULT_FILE);
   EXPECT_EQ(writer_.records.size(), 1u);
-  EXPECT_EQ(ListTree(work()).size(), 1u);
+  EXPECT_EQ(ListTree(work()).size(), 2u);
 }
 
 TEST_F(CooccurrenceDeliveryTest, MissingResultFile) {
@@ -168,7 +168,7 @@ TEST_F(CooccurrenceDeliveryTest, AReadErrorInTheResultFileFailsDelivery) {
   env.FailAfter(EnvOp::kRead, 0);
   EXPECT_EQ(task_.DeliverResults(), VOCS_E_RESULT_FILE_OPEN);
   EXPECT_EQ(writer_.calls.size(), 1u);  // open only, no finish
-  EXPECT_EQ(ListTree(work()).size(), 1u);
+  EXPECT_EQ(ListTree(work()).size(), 2u);
 }
 
 TEST_F(CooccurrenceDeliveryTest, LinesThatAreSkipped) {

@@ -205,7 +205,8 @@ TEST_F(CooccurrenceJobTest, SpillThatCannotBeCreatedFailsTheRunAndKeepsFiles) {
   EXPECT_FALSE(Run(nullptr, 2));
   EXPECT_EQ(job_.error_code(), VOCS_E_NO_RESULT_FILE);
   ASSERT_EQ(task_.spillFiles().size(), 1u);
-  EXPECT_EQ(ReadFileOrMissing(task_.spillFiles()[0]), "abcd\tefgh\t1\nabcd\tijkl\t1\n");
+  EXPECT_EQ(task_.SpillFileTextForTesting(task_.spillFiles()[0]),
+            "abcd\tefgh\t1\nabcd\tijkl\t1\n");
   EXPECT_EQ(Result(), "<missing>");
   // The failure sticks.
   EXPECT_EQ(task_.Finish(), VOCS_E_NO_RESULT_FILE);

@@ -52,5 +52,35 @@ TEST(SpillSortTest, SortsByKeyWhateverTheRoom) {
   }
 }
 
+TEST(SpillSortTest, PackedEntriesSortByKeyAndKeepTheirCounts) {
+  const uint32_t seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937_64 random(seed);
+  for (int key_bits : {2, 34, 60}) {
+    const int count_bits = 64 - key_bits;
+    const uint64_t key_mask = key_bits == 64 ? ~uint64_t{0} : (uint64_t{1} << key_bits) - 1;
+    const uint64_t count_mask = (uint64_t{1} << count_bits) - 1;
+    std::set<uint64_t> keys;
+    while (keys.size() < std::min<uint64_t>(20000, key_mask + 1)) keys.insert(random() & key_mask);
+    std::vector<uint64_t> words;
+    for (uint64_t key : keys) words.push_back(key << count_bits | ((key * 7 + 1) & count_mask));
+    std::shuffle(words.begin(), words.end(), random);
+    const size_t n = words.size();
+    words.resize(2 * n);
+    SortPackedSpill(words.data(), n, key_bits);
+    size_t i = 0;
+    for (uint64_t key : keys) {
+      ASSERT_EQ(words[i] >> count_bits, key) << key_bits << " at " << i;
+      ASSERT_EQ(words[i] & count_mask, (key * 7 + 1) & count_mask);
+      ++i;
+    }
+  }
+  // What fits: the counts in the bits the keys leave, never the sign bit.
+  EXPECT_TRUE(FitsPacked(34, (int64_t{1} << 30) - 1));
+  EXPECT_FALSE(FitsPacked(34, int64_t{1} << 30));
+  EXPECT_FALSE(FitsPacked(0, 1));
+  EXPECT_FALSE(FitsPacked(64, 0));
+}
+
 }  // namespace
 }  // namespace vocs

@@ -85,6 +85,15 @@ TEST_F(WorkDirectoryTest, SpillsAreOpenedWithTheSpillPrefixAndRecordedOnceOpen) 
   env_.FailAlways(EnvOp::kNewWritableFile);
   EXPECT_FALSE(files_.OpenSpill(&writer));
   EXPECT_EQ(files_.spillFiles().size(), 1u);
+  EXPECT_EQ(files_.OpenRawSpill(), nullptr);
+  EXPECT_EQ(files_.spillFiles().size(), 1u);
+  env_.Reset();
+  std::unique_ptr<WritableFile> raw = files_.OpenRawSpill();
+  ASSERT_NE(raw, nullptr);
+  ASSERT_TRUE(raw->Append(std::string_view("\0\1\2", 3)) && raw->Close());
+  ASSERT_EQ(files_.spillFiles().size(), 2u);
+  EXPECT_EQ(files_.spillFiles()[1].rfind(dir_.Sub("work/tog"), 0), 0u);
+  EXPECT_EQ(ReadFileOrMissing(files_.spillFiles()[1]), std::string("\0\1\2", 3));
 }
 
 TEST_F(WorkDirectoryTest, OneSpillFileIsMovedOntoTheResultFileAndMoreAreMerged) {

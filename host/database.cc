@@ -82,14 +82,16 @@ int64_t Statement::ColumnInt64(int column) const { return sqlite3_column_int64(s
 
 double Statement::ColumnDouble(int column) const { return sqlite3_column_double(stmt_, column); }
 
-std::string Statement::ColumnBytes(int column) const {
+std::string Statement::ColumnBytes(int column) const { return std::string(ColumnView(column)); }
+
+std::string_view Statement::ColumnView(int column) const {
   // The pointer is fetched before the size, as SQLite asks.
   const void* data = sqlite3_column_type(stmt_, column) == SQLITE_BLOB
                          ? sqlite3_column_blob(stmt_, column)
                          : static_cast<const void*>(sqlite3_column_text(stmt_, column));
   const int size = sqlite3_column_bytes(stmt_, column);
-  if (data == nullptr || size <= 0) return std::string();
-  return std::string(static_cast<const char*>(data), static_cast<size_t>(size));
+  if (data == nullptr || size <= 0) return std::string_view();
+  return std::string_view(static_cast<const char*>(data), static_cast<size_t>(size));
 }
 
 bool Statement::ReadOnly() const { return sqlite3_stmt_readonly(stmt_) != 0; }

@@ -60,6 +60,9 @@ class Statement {
   double ColumnDouble(int column) const;
   // Text or blob bytes of the column (empty for NULL).
   std::string ColumnBytes(int column) const;
+  // The same bytes where SQLite holds them: valid until the statement steps,
+  // is reset or the column is read as another type.
+  std::string_view ColumnView(int column) const;
   bool ReadOnly() const;
 
  private:

@@ -15,6 +15,9 @@ namespace vocs::host {
 
 namespace {
 
+// A field value above this size is dropped once delivered (see readField).
+constexpr size_t kLargeValueBytes = size_t{1} << 20;
+
 // Copies text and a 0 byte into a destination of *length bytes, or answers
 // VOCS_HOST_BUFFER_TOO_SMALL with the size needed.
 int32_t DeliverText(std::string_view text, char* destination, int32_t* length) {
@@ -328,11 +331,15 @@ int32_t EmbeddedHost::readField(ResultHandle handle, int32_t field, int32_t reco
       if (!MoveTo(cursor, cursor->first + record, &failed_query)) {
         return failed_query ? VOCS_E_QUERY_NOT_OPENED : VOCS_E_BAD_ARGUMENT;
       }
-      std::string value = cursor->stmt.ColumnBytes(field);
-      if (cursor->stmt.ColumnType(field) == SQLITE_TEXT) {
-        value = codec_.Utf8ToGb18030Replacing(value, &Current().report.replaced_characters);
+      // Converted straight from SQLite's copy of the value.
+      const bool is_text = cursor->stmt.ColumnType(field) == SQLITE_TEXT;
+      const std::string_view stored = cursor->stmt.ColumnView(field);
+      if (is_text) {
+        cursor->cached_value =
+            codec_.Utf8ToGb18030Replacing(stored, &Current().report.replaced_characters);
+      } else {
+        cursor->cached_value.assign(stored);
       }
-      cursor->cached_value = std::move(value);
       cursor->cached_field = field;
       cursor->cached_record = record;
     }
@@ -340,7 +347,14 @@ int32_t EmbeddedHost::readField(ResultHandle handle, int32_t field, int32_t reco
       cursor->reported_record = record;
       if (record_observer_) record_observer_(record + 1, cursor->count);
     }
-    return DeliverText(cursor->cached_value, buffer, length);
+    const int32_t result = DeliverText(cursor->cached_value, buffer, length);
+    if (result == 0 && cursor->cached_value.size() > kLargeValueBytes) {
+      // A large value, once delivered, is not held beside the caller's copy.
+      std::string().swap(cursor->cached_value);
+      cursor->cached_field = -1;
+      cursor->cached_record = -1;
+    }
+    return result;
   } catch (...) {
     return VOCS_E_BAD_ARGUMENT;
   }
@@ -390,11 +404,31 @@ int32_t EmbeddedHost::convertText(const char* source, char* destination, int32_t
       return Refuse(VOCS_E_BAD_ARGUMENT, "convertText without a source or destination");
     }
     const int64_t replaced_before = segmenter_.replaced();
-    const std::string words = segmenter_.Convert(source, input_encoding_);
+    // The words go straight into the destination, piece by piece, so that a
+    // long text is never held converted a second time; past the room
+    // offered they are only counted, to tell the size needed.
+    const size_t room = *length > 0 ? static_cast<size_t>(*length) : 0;
+    size_t size = 0;
+    bool fits = true;
+    segmenter_.ConvertInPieces(source, input_encoding_, [&](std::string_view piece) {
+      fits = fits && size + piece.size() < room;
+      if (fits) std::memcpy(destination + size, piece.data(), piece.size());
+      size += piece.size();
+    });
+    fits = fits && size < room;  // the 0 byte
     Current().report.replaced_characters += segmenter_.replaced() - replaced_before;
     ++conversions_;
     if (conversion_observer_) conversion_observer_(conversions_);
-    const int32_t result = DeliverText(words, destination, length);
+    int32_t result = 0;
+    if (size + 1 > static_cast<size_t>(INT32_MAX)) {
+      result = VOCS_E_BAD_ARGUMENT;
+    } else if (!fits) {
+      *length = static_cast<int32_t>(size + 1);
+      result = VOCS_HOST_BUFFER_TOO_SMALL;
+    } else {
+      destination[size] = '\0';
+      *length = static_cast<int32_t>(size);
+    }
     if (result != 0) {
       Current().last_error = "convertText: the converted text needs " + std::to_string(*length) +
                              " bytes, the destination holds fewer";

@@ -23,7 +23,10 @@
 //
 // convertText cuts a text into words (word_segmenter.h) joined by "/". The
 // input encoding is set with set_input_encoding (by default told apart by
-// LooksLikeUtf8()); the result is GB18030.
+// LooksLikeUtf8()); the result is GB18030. It is written into the destination
+// as it is made, so a destination found too small may hold a part of it.
+// readField drops a value above 1 MiB once it has delivered it: a long
+// record is not held beside the caller's copy of it.
 //
 // Codes: slots that return a code give 0 for success, VOCS_E_BAD_ARGUMENT for
 // a bad handle, field, record or name (the reason in last_error()), and

@@ -16,7 +16,9 @@
 #ifndef VOCS_HOST_WORD_SEGMENTER_H_
 #define VOCS_HOST_WORD_SEGMENTER_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,13 +49,29 @@ class WordSegmenter {
   std::vector<std::string> Words(std::string_view text, TextEncoding encoding);
   // The words joined by "/" (GB18030).
   std::string Convert(std::string_view text, TextEncoding encoding);
+  // The same bytes, handed to `emit` in pieces, in order. The text is
+  // segmented a piece of about `piece_bytes` at a time, cut where a word
+  // always ends and a new one begins (after a line feed, or between a space
+  // and an ASCII letter or digit; a text without such places is one piece),
+  // and its words are converted and handed on in batches of about that size,
+  // so that a long text is never held converted beside the output.
+  using Emit = std::function<void(std::string_view)>;
+  void ConvertInPieces(std::string_view text, TextEncoding encoding, const Emit& emit,
+                       size_t piece_bytes = kPieceBytes);
+
+  static constexpr size_t kPieceBytes = size_t{1} << 20;
 
   // Characters of all inputs so far that did not decode.
   int64_t replaced() const { return replaced_; }
 
  private:
-  // The words of `text` in UTF-8, joined by "/".
-  std::string JoinedUtf8Words(std::string_view text, TextEncoding encoding);
+  // Appends the words of `piece`, read in `encoding` (kUtf8 or kGb18030), to
+  // *joined in UTF-8, each after a "/" unless *first, and hands *joined on
+  // whenever it reaches `batch_bytes`.
+  void SegmentPiece(std::string_view piece, TextEncoding encoding, size_t batch_bytes,
+                    const Emit& emit, bool* first, std::string* joined);
+  // Hands *joined on in GB18030 and empties it.
+  void EmitJoined(const Emit& emit, std::string* joined);
 
   std::unique_ptr<icu::BreakIterator> iterator_;
   TextCodec codec_;

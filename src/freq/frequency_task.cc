@@ -61,7 +61,7 @@ int FrequencyTask::ProcessRecord(int32_t, StatSource* first, StatSource*) {
 
 bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimiters,
                                   bool trim) {
-  const size_t first_new = tokens_.size();
+  size_t first_new = tokens_.size();
   split_text_ = text;
   size_t cur = 0;
   size_t pos = 0;
@@ -103,7 +103,15 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
     if (trim) token = TrimSetView(token, BlankSet);
     // A token of a full-width space and 0 bytes trims to nothing; an empty
     // term is never counted.
-    if (!token.empty()) AddToken(token);
+    if (!token.empty()) {
+      AddToken(token);
+      // A long text is counted as it is cut: gathering all of its tokens
+      // first would hold several times the text's size in tokens.
+      if (tokens_.size() >= kTokenLimit) {
+        CountTokens(text, first_new);
+        first_new = 0;
+      }
+    }
     cur = StepOver(text, pos);
     pos_known = false;
   }

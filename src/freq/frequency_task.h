@@ -131,6 +131,8 @@ class FrequencyTask : public SpillingTask {
   // Tokens gathered before they are counted. The lookups of a batch overlap
   // their cache misses; the batch is a few records long.
   static constexpr size_t kTokenBatch = 256;
+  // The most tokens held at once while one text is cut.
+  static constexpr size_t kTokenLimit = 16 * kTokenBatch;
   void AddToken(std::string_view token);
   // Ends one SplitAndCount whose tokens start at tokens_[first_new]: counts
   // the batch when it is full, else keeps the tokens' bytes.

@@ -10,6 +10,7 @@
 #include "platform/env.h"
 #include "platform/mbcs.h"
 #include "platform/paths.h"
+#include "platform/table_memory.h"
 #include "vocs/errors.h"
 
 namespace vocs {
@@ -30,7 +31,10 @@ bool HasTextSuffix(std::string_view name) {
 
 }  // namespace
 
-StatJob::StatJob() : work_buffer_(kWorkBufferSize, '\0') { sources_.reserve(5); }
+StatJob::StatJob()
+    : work_buffer_(MakeTableArray<char>(kWorkBufferSize)), work_size_(kWorkBufferSize) {
+  sources_.reserve(5);
+}
 
 StatJob::~StatJob() { CloseQuery(); }
 
@@ -292,15 +296,22 @@ bool StatJob::ReadFieldText(int32_t record, StatSource* source) {
 }
 
 bool StatJob::ConvertText(const char* text, size_t length, StatSource* source) {
-  // Like the read buffer, the conversion buffer only grows.
+  // Like the read buffer, the conversion buffer only grows. It offers twice
+  // the text's size, which the converted text seldom needs: its pages become
+  // resident only as the host writes them.
   const size_t needed = length * 2 + kReadSlack;
-  if (work_buffer_.size() < needed) work_buffer_.resize(needed, '\0');
-  int32_t available = static_cast<int32_t>(
-      std::min<size_t>(work_buffer_.size() - 1, static_cast<size_t>(INT32_MAX)));
-  if (host_->convertText(text, work_buffer_.data(), &available) != 0) return false;
-  const void* end = std::memchr(work_buffer_.data(), '\0', work_buffer_.size());
+  if (work_size_ < needed) {
+    work_buffer_.reset();
+    work_buffer_ = MakeTableArray<char>(needed);
+    work_size_ = needed;
+  }
+  char* work = work_buffer_.get();
+  int32_t available =
+      static_cast<int32_t>(std::min<size_t>(work_size_ - 1, static_cast<size_t>(INT32_MAX)));
+  if (host_->convertText(text, work, &available) != 0) return false;
+  const void* end = std::memchr(work, '\0', work_size_);
   if (end == nullptr) return false;
-  source->content.assign(work_buffer_.data(), static_cast<const char*>(end) - work_buffer_.data());
+  source->content.assign(work, static_cast<const char*>(end) - work);
   return true;
 }
 

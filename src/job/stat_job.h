@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "job/stat_source.h"
+#include "platform/table_memory.h"
 #include "vocs/host_interface.h"
 
 namespace vocs {
@@ -105,7 +106,8 @@ class StatJob {
   // record costs its own length, not that of the largest record before it.
   std::string read_buffer_;  // readField writes a field's text here
   size_t read_length_ = 0;   // the length of the text in read_buffer_
-  std::string work_buffer_;  // output of the host's text conversion (mode 2)
+  TableArray<char> work_buffer_;  // output of the host's text conversion (mode 2)
+  size_t work_size_ = 0;          // its size in bytes
 };
 
 }  // namespace vocs

@@ -3,7 +3,10 @@
 // word split of known sentences.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/text_codec.h"
@@ -126,6 +129,71 @@ TEST(WordSegmenterTest, FixedEncodingOverridesDetection) {
   EXPECT_EQ(segmenter.Convert(Gb18030("没"), TextEncoding::kGb18030), Gb18030("没"));
   EXPECT_EQ(segmenter.Convert(Gb18030("没"), TextEncoding::kDetect), Gb18030("没"));
   EXPECT_NE(segmenter.Convert(Gb18030("没"), TextEncoding::kUtf8), Gb18030("没"));
+}
+
+// A long text is segmented in pieces cut after line feeds and between a
+// space and an ASCII letter or digit, and its words are handed on in
+// batches; with pieces and batches as small as they go, every text gives
+// the bytes and the count of replaced characters of one whole pass.
+TEST(WordSegmenterTest, PiecesSegmentAsTheWholeText) {
+  const std::string kTexts[] = {
+      "今天天气很好\n我们去公园散步吧。\r\nthe quick brown fox jumps over 12 lazy dogs",
+      "can't stop 3.14 and 2,000 items e-mail user@example.com 中文 English混合 text",
+      // Marks and joiners right after a cut place, which attach to what
+      // precedes them: a cut there would change the words.
+      "a \u0301b c \u200dd\n\u0301x\n\u200dy 👨\u200d👩\u200d👧 family",
+      "カタカナ ひらがな 한국어 ภาษาไทยง่ายนิดเดียว Straße façade\n\n  \n lines\n",
+      "\xEF\xBB\xBFwith a byte order mark 开头 and words",
+  };
+  const std::string kBroken[] = {
+      "\x81 abc\xFF\ndef \x81\x7F ghi\n\x80y",     // GB18030 that does not decode
+      "\xE4\xB8 x\n\x80y \xF0\x9F abc \xC3\n",  // UTF-8 that does not decode
+  };
+  struct Input {
+    std::string text;
+    TextEncoding encoding;
+  };
+  std::vector<Input> inputs;
+  for (const std::string& text : kTexts) {
+    for (TextEncoding encoding : {TextEncoding::kUtf8, TextEncoding::kDetect,
+                                  TextEncoding::kUtf8WhenValid}) {
+      inputs.push_back({text, encoding});
+    }
+    const std::string gb = text.rfind("\xEF\xBB\xBF", 0) == 0 ? text.substr(3) : text;
+    inputs.push_back({Gb18030(gb), TextEncoding::kGb18030});
+    inputs.push_back({Gb18030(gb), TextEncoding::kDetect});
+  }
+  inputs.push_back({kBroken[0], TextEncoding::kGb18030});
+  inputs.push_back({kBroken[1], TextEncoding::kUtf8});
+  inputs.push_back({kBroken[1], TextEncoding::kUtf8WhenValid});
+
+  for (const Input& input : inputs) {
+    WordSegmenter whole;
+    std::string expected;
+    whole.ConvertInPieces(
+        input.text, input.encoding, [&](std::string_view piece) { expected += piece; },
+        SIZE_MAX);
+    for (size_t piece_bytes : {1, 2, 7}) {
+      WordSegmenter pieces;
+      std::string converted;
+      int emitted = 0;
+      pieces.ConvertInPieces(
+          input.text, input.encoding,
+          [&](std::string_view piece) {
+            converted += piece;
+            ++emitted;
+          },
+          piece_bytes);
+      EXPECT_EQ(converted, expected) << input.text << " in pieces of " << piece_bytes;
+      EXPECT_EQ(pieces.replaced(), whole.replaced()) << input.text;
+      if (piece_bytes == 1) {  // each word was handed on by itself
+        EXPECT_EQ(emitted, std::count(expected.begin(), expected.end(), '/') + 1) << input.text;
+      }
+    }
+    // Convert is the same conversion.
+    WordSegmenter convert;
+    EXPECT_EQ(convert.Convert(input.text, input.encoding), expected);
+  }
 }
 
 }  // namespace

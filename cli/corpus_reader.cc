@@ -204,6 +204,17 @@ CorpusFormat FormatOfName(std::string_view name) {
   return CorpusFormat::kText;
 }
 
+CorpusFormat FormatOfNamedFile(const std::string& path) {
+  const CorpusFormat by_name = FormatOfName(path);
+  if (by_name != CorpusFormat::kText) return by_name;
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(path, ec) &&
+      std::filesystem::is_regular_file(path + ".dat", ec)) {
+    return CorpusFormat::kFortune;
+  }
+  return by_name;
+}
+
 bool ExpandInput(const std::string& input, CorpusFormat format, std::vector<std::string>* files,
                  std::string* error) {
   namespace fs = std::filesystem;

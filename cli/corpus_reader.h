@@ -41,6 +41,10 @@ enum class CorpusFormat { kText, kTsv, kJsonl, kFortune, kAnyText };
 bool ParseCorpusFormat(std::string_view text, CorpusFormat* out);
 // The format a file name suggests: .tsv/.tab, .jsonl/.ndjson, else text.
 CorpusFormat FormatOfName(std::string_view name);
+// The format of a file named on the command line without --format: by its
+// name, except that a file beside its strfile index (NAME.dat, the way
+// fortune(6) keeps its databases) is a fortune file.
+CorpusFormat FormatOfNamedFile(const std::string& path);
 // The file names a directory stands for in a format (recursively, sorted):
 // .txt for text, every visible file for any text, .tsv/.tab for tsv,
 // .jsonl/.ndjson for jsonl; fortune files are named one by one.

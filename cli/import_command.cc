@@ -32,7 +32,8 @@ Options:
                               of integers or numbers hold numbers
                      jsonl    one JSON object per line (.jsonl, .ndjson)
                      fortune  fortune files, entries separated by "%" lines:
-                              title, author, body (files only)
+                              title, author, body (files only; a file
+                              beside its index NAME.dat is one)
   --encoding auto|utf8|gbk
                    the inputs' encoding; auto (default) takes a file that is
                    valid UTF-8 as UTF-8 and any other as GBK/GB18030
@@ -95,7 +96,7 @@ int ImportCommand(const Args& args) {
   // The files, each with its format.
   std::vector<std::pair<std::string, CorpusFormat>> files;
   for (const std::string& input : inputs) {
-    CorpusFormat format = FormatOfName(input);
+    CorpusFormat format = FormatOfNamedFile(input);
     if (!format_name.empty()) ParseCorpusFormat(format_name, &format);
     // Asked for by name, text is whatever the files are called.
     if (format == CorpusFormat::kText && !format_name.empty()) format = CorpusFormat::kAnyText;
@@ -111,7 +112,9 @@ int ImportCommand(const Args& args) {
       std::sort(expanded.begin(), expanded.end());
     }
     for (std::string& file : expanded) {
-      files.emplace_back(std::move(file), format_name.empty() ? FormatOfName(file) : format);
+      const CorpusFormat file_format =
+          !format_name.empty() ? format : file == input ? format : FormatOfName(file);
+      files.emplace_back(std::move(file), file_format);
     }
   }
   if (files.empty()) return Fail(kExitFailed, "the inputs hold no file to import");
@@ -143,7 +146,8 @@ int ImportCommand(const Args& args) {
   for (const std::string& column : importer.columns()) {
     columns += (columns.empty() ? "" : ", ") + column;
   }
-  std::cout << "imported " << importer.records() << " records from " << files.size()
+  std::cout << "imported " << importer.records()
+            << (importer.records() == 1 ? " record from " : " records from ") << files.size()
             << (files.size() == 1 ? " file" : " files") << " into table " << table << " ("
             << columns << ") of " << AbsolutePath(db_path) << "\n";
   return kExitOk;

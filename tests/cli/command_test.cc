@@ -86,6 +86,18 @@ TEST_F(CommandTest, ImportsFortuneTsvJsonLinesAndTextFiles) {
                             home_.db() + "\n");
   EXPECT_EQ(QueryDb(home_.db(), "SELECT * FROM poems"), "静夜思|李白|床前明月光;春晓|孟浩然|春眠不觉晓");
 
+  // A file beside its strfile index is a fortune file without --format; the
+  // same text under another name is one text record.
+  dir.Write("fortunes/poems", testing::ReadWholeFile(dir.Sub("poems")));
+  dir.Write("fortunes/poems.dat", std::string("\0\0\0\2", 4));
+  result = home_.Vocs({"import", "--db", home_.db(), "--table", "indexed", dir.Sub("fortunes/poems")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(QueryDb(home_.db(), "SELECT title, author FROM indexed"), "静夜思|李白;春晓|孟浩然");
+  result = home_.Vocs({"import", "--db", home_.db(), "--table", "plain", dir.Sub("poems")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "imported 1 record from 1 file into table plain (path, title, body) of " +
+                            home_.db() + "\n");
+
   dir.Write("docs.tsv", Gb18030("title\tbody\r\n明月\t春风;明月\r\n"));  // GBK input
   result = home_.Vocs({"import", "--db", home_.db(), "--table=docs", dir.Sub("docs.tsv")});
   ASSERT_EQ(result.exit_code, 0) << result.err;

@@ -11,6 +11,7 @@
 #include "output/result_writer.h"
 #include "platform/env.h"
 #include "platform/line_reader.h"
+#include "sorted_run/line_buffer.h"
 #include "sorted_run/run_merger.h"
 #include "text/fixed_format.h"
 #include "vocs/errors.h"
@@ -25,7 +26,86 @@ constexpr size_t kDeliveryBatch = 32;
 // The result file is read in pieces of this size.
 constexpr size_t kReadChunk = 1 << 20;
 
+// Whether `term`, written into a pair line, reads back from it as itself:
+// the line's scan takes a byte of 0x80 or above together with the byte after
+// it, so such a byte must have its second byte within the term, and no byte
+// the scan or the line reader stops at (a tab, a line feed, a 0 byte) may
+// stand on its own; a line feed ends a line wherever it stands.
+bool ReadsBackAsWritten(std::string_view term) {
+  const size_t n = term.size();
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(term[i]);
+    if (c >= 0x80) {
+      if (++i == n || term[i] == '\n') return false;
+    } else if (c == '\t' || c == '\n' || c == '\0') {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+void CooccurrenceTask::KeepStorageForMergedPairs() {
+  merged_ = MergedPairs();
+  bool keep = writer_ != nullptr && !writes_partial();
+  for (uint32_t id = 0; keep && id < termCountTable_.size(); ++id) {
+    keep = ReadsBackAsWritten(termCountTable_.Term(id));
+  }
+  if (!keep) {
+    pairTable_.Release();
+    return;
+  }
+  merged_.storage = pairTable_.TakeStorage();
+  merged_.words = reinterpret_cast<uint64_t*>(merged_.storage.get());
+  merged_.capacity = merged_.storage.get_deleter().bytes / sizeof(uint64_t);
+  merged_.kept = true;
+}
+
+void CooccurrenceTask::KeepMergedPair(uint64_t key, int64_t count) {
+  const int count_bits = merged_.count_bits;
+  if (merged_.size == merged_.capacity || count_bits <= 0 || count_bits >= 63 ||
+      (static_cast<uint64_t>(count) >> count_bits) != 0) {
+    // Delivery reads the result file instead.
+    merged_ = MergedPairs();
+    return;
+  }
+  merged_.words[merged_.size++] = (key << count_bits) | static_cast<uint64_t>(count);
+}
+
+void CooccurrenceTask::DeliverMergedPairs() {
+  const TermIdTable& terms = termCountTable_;
+  const int count_bits = merged_.count_bits;
+  const int bits = merged_.bits;
+  const uint64_t count_mask = (uint64_t{1} << count_bits) - 1;
+  const uint64_t low_mask = (uint64_t{1} << bits) - 1;
+  CooccurrenceRecord record;
+  char count_text[LineBuffer::kMaxDecimal];
+  uint32_t rank1 = TermIdTable::kNoTerm;
+  int64_t n1 = 0;
+  for (size_t i = 0; i < merged_.size; ++i) {
+    const uint64_t word = merged_.words[i];
+    const int64_t count = static_cast<int64_t>(word & count_mask);
+    if (count < minFrequency_) continue;
+    const uint64_t key = word >> count_bits;
+    const uint32_t rank2 = static_cast<uint32_t>(key & low_mask);
+    if (static_cast<uint32_t>(key >> bits) != rank1) {
+      rank1 = static_cast<uint32_t>(key >> bits);
+      n1 = terms.Count(terms.IdAtRank(rank1));
+      record[0] = terms.TermAtRank(rank1);
+    }
+    const int64_t n2 = terms.Count(terms.IdAtRank(rank2));
+    // A term without a count is left out, as its line would be.
+    if (n1 == 0 || n2 == 0) continue;
+    record[1] = terms.TermAtRank(rank2);
+    record[2] = std::string_view(count_text,
+                                 static_cast<size_t>(LineBuffer::PutDecimal(count_text, count) -
+                                                     count_text));
+    FillValues(&record, count, n1, n2);
+    // A writer error leaves this record out; the others are still delivered.
+    writer_->writeRecord(record);
+  }
+}
 
 int CooccurrenceTask::DeliverResults() {
   if (writes_partial()) {
@@ -46,11 +126,18 @@ int CooccurrenceTask::DeliverResults() {
     // file, and with it its directory, until the last handle goes.
     std::unique_ptr<SequentialFile> file = CurrentEnv()->NewSequentialFile(resultPath());
     if (file == nullptr) return VOCS_E_RESULT_FILE_OPEN;
-    LineReader reader(std::move(file), kReadChunk);
-    std::string_view lines[kDeliveryBatch];
-    for (size_t n; (n = reader.ReadLines(lines, kDeliveryBatch)) > 0;) DeliverBatch(lines, n);
-    // A read error would cut the results short without notice.
-    if (reader.error()) return VOCS_E_RESULT_FILE_OPEN;
+    if (merged_.kept) {
+      // The file holds the kept pairs; it is opened only to find it there.
+      file.reset();
+      DeliverMergedPairs();
+      merged_ = MergedPairs();
+    } else {
+      LineReader reader(std::move(file), kReadChunk);
+      std::string_view lines[kDeliveryBatch];
+      for (size_t n; (n = reader.ReadLines(lines, kDeliveryBatch)) > 0;) DeliverBatch(lines, n);
+      // A read error would cut the results short without notice.
+      if (reader.error()) return VOCS_E_RESULT_FILE_OPEN;
+    }
   }
   result = writer_->finish();
   if (result != 0) return result;
@@ -134,6 +221,12 @@ int CooccurrenceTask::ComputeValuesFor(CooccurrenceRecord* record, int64_t count
   const int64_t n1 = termCountTable_.Count(id1);
   const int64_t n2 = termCountTable_.Count(id2);
   if (n1 == 0 || n2 == 0) return VOCS_E_NO_TERM_COUNT;
+  FillValues(record, count, n1, n2);
+  return 0;
+}
+
+void CooccurrenceTask::FillValues(CooccurrenceRecord* record, int64_t count, int64_t n1,
+                                  int64_t n2) {
   (*record)[3] = ShareText(&support1_text_, PairValue::kSupport1, count, n1);
   (*record)[4] = ShareText(&support2_text_, PairValue::kSupport2, count, n2);
   // The reliability depends on the count alone: small counts keep theirs.
@@ -144,7 +237,6 @@ int CooccurrenceTask::ComputeValuesFor(CooccurrenceRecord* record, int64_t count
   } else {
     (*record)[5] = ShareText(&reliability_text_, PairValue::kReliability, count, totalTermCount_);
   }
-  return 0;
 }
 
 std::string_view CooccurrenceTask::ShareText(ValueText* text, PairValue value, int64_t count,

@@ -278,16 +278,20 @@ int CooccurrenceTask::Finish() {
   if (spill_failed_) return VOCS_E_NO_RESULT_FILE;
   if (!pairTable_.empty() || spillFiles().empty()) {
     const bool spilled = SpillPairs();
-    // Counting is over: the table's storage is not needed for delivery.
-    pairTable_.Release();
     if (!spilled) {
+      pairTable_.Release();
       spill_failed_ = true;
       return VOCS_E_NO_RESULT_FILE;
     }
   }
+  // Counting is over: the table's storage holds the merged pairs for
+  // delivery, or goes.
+  KeepStorageForMergedPairs();
   // Even a single run is merged: the spill files hold ids, the result file
   // pair lines.
-  return files_.MakeResultFile() && MergeSpillFiles() ? 0 : VOCS_E_NO_RESULT_FILE;
+  if (files_.MakeResultFile() && MergeSpillFiles()) return 0;
+  merged_ = MergedPairs();
+  return VOCS_E_NO_RESULT_FILE;
 }
 
 bool CooccurrenceTask::MergeSpillFiles() {
@@ -321,7 +325,13 @@ bool CooccurrenceTask::MergeSpillFiles() {
     first += kMergeFanIn;
   }
   RunWriter<PairLineCodec> out;
-  if (!out.Open(resultPath())) return false;
+  if (!out.Open(resultPath())) {
+    merged_ = MergedPairs();
+    return false;
+  }
+  merged_.bits = bits;
+  merged_.count_bits = 64 - 2 * bits;
+  merged_.size = 0;
   const std::vector<std::string> last(runs.begin() + static_cast<ptrdiff_t>(first), runs.end());
   const bool merged = MergePairRuns(terms, last, [&](uint64_t key, int64_t count) {
     PairLineCodec::Entry entry;
@@ -329,9 +339,13 @@ bool CooccurrenceTask::MergeSpillFiles() {
     entry.term2 = terms.TermAtRank(static_cast<uint32_t>(key & low_mask));
     entry.count = count;
     out.AddInOrder(entry);
+    if (merged_.kept) KeepMergedPair(key, count);
     return out.ok();
   });
-  if (!out.Finish() || !merged) return false;
+  if (!out.Finish() || !merged) {
+    merged_ = MergedPairs();
+    return false;
+  }
   for (const std::string& path : intermediates) CurrentEnv()->RemoveFile(path);
   return true;
 }

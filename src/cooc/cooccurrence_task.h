@@ -34,6 +34,17 @@
 // files cooc/pair_run.h, the result file (and partial results)
 // cooc/pair_line.h.
 //
+// The result file stays the record of the run (a run without a writer keeps
+// it, a failed delivery leaves it, a partial copies it), but delivery does
+// not read it back when it can avoid it: the final merge also keeps its
+// pairs as rank keys in the pair table's storage, which counting no longer
+// needs, and delivery takes the terms and their counts by rank from there,
+// with no parsing and no term lookups. The copy is kept only when it holds
+// exactly what reading the file would give: every pair fits the storage, its
+// count fits the packed word, and no term of the run holds a byte that would
+// split or end a line of the file (a tab, a line feed, a 0 byte, or a lead
+// byte of 0x80 or above without its second byte).
+//
 // A spill that cannot be written fails the run: the counts it held would be
 // lost otherwise. ProcessRecord and Finish then return VOCS_E_NO_RESULT_FILE
 // (from then on), and the files written so far stay on disk, as after every
@@ -155,6 +166,10 @@ class CooccurrenceTask : public SpillingTask {
   size_t TermCountTableSizeForTesting() const { return termCountTable_.counted_terms(); }
   // Number of distinct pairs held in memory.
   size_t PairTableSizeForTesting() const { return pairTable_.size(); }
+  // Whether the pairs of the result file are held for delivery.
+  bool HoldsMergedPairsForTesting() const { return merged_.kept; }
+  // Drops them, so that delivery reads the result file.
+  void DropMergedPairsForTesting() { merged_ = MergedPairs(); }
   // The pairs of a spill file as pair lines, followed by "(damaged)" when
   // the file fails a check of the merge, or "(unreadable)".
   std::string SpillFileTextForTesting(const std::string& path);
@@ -181,9 +196,20 @@ class CooccurrenceTask : public SpillingTask {
   bool SpillAndClear();
   // Emits a batch of result lines (at most the reader's batch size).
   void DeliverBatch(const std::string_view* lines, size_t n);
+  // Hands the kept pairs of the final merge to the writer, as the result
+  // file's lines would be.
+  void DeliverMergedPairs();
+  // Holds the storage of the pair table for the final merge's pairs when
+  // delivery can use them (see the file comment); else releases it.
+  void KeepStorageForMergedPairs();
+  // Adds one pair of the final merge to the kept copy; gives the copy up
+  // when the pair does not fit.
+  void KeepMergedPair(uint64_t key, int64_t count);
   // EmitResultRecord for a parsed line whose term2 has the id `id2`.
   int EmitPair(const PairLine& pair, uint32_t id2);
   int ComputeValuesFor(CooccurrenceRecord* record, int64_t count, uint32_t id2);
+  // Fields 3 to 5 from the count and the term counts n1, n2 (both above 0).
+  void FillValues(CooccurrenceRecord* record, int64_t count, int64_t n1, int64_t n2);
   // Gives the pair table room for the spill threshold, once.
   void ReserveTable();
 
@@ -196,6 +222,20 @@ class CooccurrenceTask : public SpillingTask {
   std::vector<uint64_t> block_;  // pair keys waiting to be counted
   bool spill_failed_ = false;
   bool table_reserved_ = false;
+
+  // The pairs of the result file in order, one word each: the rank key
+  // (rank1 << bits | rank2) in the high 2 * bits bits, the count in the low
+  // count_bits. The words lie in storage taken from the pair table.
+  struct MergedPairs {
+    PairCountTable::Storage storage;
+    uint64_t* words = nullptr;
+    size_t capacity = 0;  // words
+    size_t size = 0;
+    int bits = 0;
+    int count_bits = 0;
+    bool kept = false;
+  };
+  MergedPairs merged_;
 
   // The result file is sorted by term1, so the last term1 looked up is
   // usually the next one too. Only a term that has an id is remembered: ids

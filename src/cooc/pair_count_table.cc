@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace vocs {
 
@@ -29,6 +30,12 @@ void PairCountTable::Release() {
   shift_ = 64 - kInitialBits;
   grow_at_ = GrowAt(mask_ + 1);
   size_ = 0;
+}
+
+PairCountTable::Storage PairCountTable::TakeStorage() {
+  Storage storage = std::move(slots_);
+  Release();
+  return storage;
 }
 
 void PairCountTable::Reserve(size_t entries) {

@@ -35,6 +35,7 @@ class PairCountTable {
     uint64_t key;
     int64_t count;  // 0: empty
   };
+  using Storage = TableArray<Slot>;
 
   static uint64_t Key(uint32_t id1, uint32_t id2) {
     return (static_cast<uint64_t>(id1) << 32) | id2;
@@ -100,9 +101,11 @@ class PairCountTable {
   void Clear();
   // Empties the table and gives its storage back.
   void Release();
+  // Empties the table and hands its storage, whatever it holds, to the
+  // caller; the table starts over small.
+  Storage TakeStorage();
 
  private:
-  using Storage = TableArray<Slot>;
 
   // Zeroed storage for 2^bits slots; throws std::bad_alloc.
   static Storage Allocate(int bits);

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cooc/cooc_test_helper.h"
@@ -163,6 +165,7 @@ TEST_F(CooccurrenceDeliveryTest, ResultLinesAsTheReaderSplitsThem) {
 TEST_F(CooccurrenceDeliveryTest, AReadErrorInTheResultFileFailsDelivery) {
   Record("abcd/efgh/ijkl");
   ASSERT_EQ(task_.Finish(), 0);
+  task_.DropMergedPairsForTesting();  // else delivery does not read the file
   FaultInjectionEnv env;
   ScopedEnvForTesting scoped(&env);
   env.FailAfter(EnvOp::kRead, 0);
@@ -271,6 +274,121 @@ TEST_F(CooccurrenceDeliveryTest, ValuesPrintAsPrintfPrintsThem) {
                   static_cast<double>(static_cast<float>(c / 3994 * 100)));
     ASSERT_EQ(record[5], expected) << count;
   }
+}
+
+// What a run of mode-2 records delivers, with the pairs its merge kept or,
+// with from_file, from its result file alone.
+struct Delivery {
+  bool held = false;  // the merge kept the pairs
+  std::vector<std::string> records;
+  bool work_left = true;
+};
+
+Delivery RunAndDeliver(const std::string& work, const std::vector<std::string>& records,
+                       size_t threshold, int32_t min_frequency, bool from_file) {
+  Delivery delivery;
+  CapturingWriter writer{false};
+  CooccurrenceTask task;
+  task.SetTempDir(work.c_str());
+  task.SetWriter(&writer);
+  task.SetMinFrequency(min_frequency);
+  task.SetSpillThresholdForTesting(threshold);
+  int32_t index = 0;
+  for (const std::string& content : records) {
+    StatSource source = MakeSource(kModeNormal, content);
+    task.BeginRecord(index);
+    EXPECT_EQ(task.ProcessRecord(index++, &source, nullptr), 0);
+  }
+  EXPECT_EQ(task.Finish(), 0);
+  delivery.held = task.HoldsMergedPairsForTesting();
+  if (from_file) task.DropMergedPairsForTesting();
+  EXPECT_EQ(task.DeliverResults(), 0);
+  delivery.records = std::move(writer.records);
+  delivery.work_left = std::filesystem::exists(work);
+  return delivery;
+}
+
+// Records of 2 to 25 terms drawn unevenly from ASCII and two-byte terms, so
+// that pairs recur across records and spills.
+std::vector<std::string> MixedRecords(uint32_t seed, int count) {
+  std::mt19937 random(seed);
+  std::vector<std::string> terms;
+  for (int i = 0; i < 300; ++i) {
+    std::string term = i % 3 == 0 ? "\xB0\xA1" : "Term";
+    term += std::to_string(i);
+    if (i % 7 == 0) term += "\xC4\xE3";
+    terms.push_back(term);
+  }
+  std::vector<std::string> records;
+  for (int r = 0; r < count; ++r) {
+    std::string record;
+    const int n = 2 + static_cast<int>(random() % 24);
+    for (int k = 0; k < n; ++k) {
+      if (k > 0) record += '/';
+      const uint32_t x = static_cast<uint32_t>(random() % 300);
+      record += terms[x * x / 300];  // the low indexes far more often
+    }
+    records.push_back(record);
+  }
+  return records;
+}
+
+TEST_F(CooccurrenceDeliveryTest, KeptPairsDeliverWhatTheResultFileDelivers) {
+  const uint32_t seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  const std::vector<std::string> records = MixedRecords(seed, 40);
+  // No spill during counting, a few spills, and more than one merge pass
+  // (some 4,000 pair occurrences, fewer distinct pairs than the smallest
+  // table has words).
+  for (size_t threshold : {size_t{1} << 20, size_t{1000}, size_t{100}}) {
+    for (int32_t min : {0, 3}) {
+      SCOPED_TRACE("threshold " + std::to_string(threshold) + ", min " + std::to_string(min));
+      const Delivery kept = RunAndDeliver(dir_.Sub("kept/"), records, threshold, min, false);
+      const Delivery read = RunAndDeliver(dir_.Sub("read/"), records, threshold, min, true);
+      EXPECT_TRUE(kept.held);
+      EXPECT_GT(read.records.size(), min == 0 ? 1000u : 10u);
+      EXPECT_EQ(kept.records, read.records);
+      EXPECT_FALSE(kept.work_left);
+      EXPECT_FALSE(read.work_left);
+    }
+  }
+}
+
+TEST_F(CooccurrenceDeliveryTest, TermsThatDoNotReadBackAsWrittenAreDeliveredFromTheFile) {
+  // A tab inside a term and a lead byte without its second byte split or
+  // shift the fields of their lines, which delivery then leaves out.
+  for (const std::string odd : {"ab\tcd", "abc\xB0"}) {
+    SCOPED_TRACE(odd);
+    const std::vector<std::string> records = {"abcd/efgh/" + odd, "abcd/efgh"};
+    const Delivery delivery = RunAndDeliver(dir_.Sub("odd/"), records, 1 << 20, 0, false);
+    EXPECT_FALSE(delivery.held);
+    EXPECT_EQ(delivery.records,
+              (std::vector<std::string>{"abcd|efgh|2|66.6667|66.6667|25.0000"}));
+  }
+  // Two-byte characters whose second byte is a tab or below 0x40 read back.
+  const Delivery plain =
+      RunAndDeliver(dir_.Sub("plain/"), {"abcd/\xB0\x09xyz/efgh"}, 1 << 20, 0, false);
+  EXPECT_TRUE(plain.held);
+  EXPECT_EQ(plain.records.size(), 3u);
+}
+
+TEST_F(CooccurrenceDeliveryTest, MorePairsThanTheTableHeldAreDeliveredFromTheFile) {
+  // Two records of 100 distinct terms each: 9,900 distinct pairs, more than
+  // the words of a table that never outgrew its first 4,096 slots.
+  std::vector<std::string> records(2);
+  for (int r = 0; r < 2; ++r) {
+    for (int k = 0; k < 100; ++k) {
+      if (k > 0) records[r] += '/';
+      records[r] += "Term" + std::to_string(r * 100 + k);
+    }
+  }
+  const Delivery delivery = RunAndDeliver(dir_.Sub("many/"), records, 1000, 0, false);
+  EXPECT_FALSE(delivery.held);
+  ASSERT_EQ(delivery.records.size(), 9900u);
+  // Each term takes part in 99 pairs.
+  EXPECT_EQ(delivery.records.front().rfind("Term0|Term1|1|1.0101|1.0101|", 0), 0u);
+  EXPECT_EQ(delivery.records.back().rfind("Term98|Term99|1|1.0101|1.0101|", 0), 0u);
+  EXPECT_FALSE(delivery.work_left);
 }
 
 }  // namespace

@@ -81,6 +81,9 @@ void CooccurrenceTask::KeepMergedPair(uint64_t key, int64_t count) {
 }
 
 void CooccurrenceTask::DeliverMergedPairs() {
+  // Every kept word has 1 to 62 count bits (KeepMergedPair); a run without
+  // pairs may have none, and 64.
+  if (merged_.size == 0) return;
   const TermIdTable& terms = termCountTable_;
   const int count_bits = merged_.count_bits;
   const int bits = merged_.bits;

@@ -2,7 +2,6 @@
 // line and every pair becomes one CooccurrenceRecord with its support and
 // reliability values.
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -95,14 +94,6 @@ void CooccurrenceTask::DeliverMergedPairs() {
   for (uint32_t rank = 0; rank < counts.size(); ++rank) {
     counts[rank] = terms.Count(terms.IdAtRank(rank));
   }
-  // Most pairs occur once, and the Support2 of a single occurrence depends
-  // on term2 alone: its text is made once a term, when it is at most 7
-  // characters long (below 100: 100.0000 is made every time).
-  struct ShortText {
-    char bytes[7];
-    char length;  // 0: not made yet, or too long
-  };
-  std::vector<ShortText> single_support2(terms.size());
   const uint64_t* words = merged_.words;
   const size_t size = merged_.size;
   auto rank2_at = [&](size_t i) {
@@ -118,7 +109,6 @@ void CooccurrenceTask::DeliverMergedPairs() {
       terms.PrefetchRank(ahead);
 #if defined(__GNUC__)
       __builtin_prefetch(&counts[ahead]);
-      __builtin_prefetch(&single_support2[ahead]);
 #endif
     }
     if (i + kTermAhead < size) terms.PrefetchTermAtRank(rank2_at(i + kTermAhead));
@@ -139,22 +129,7 @@ void CooccurrenceTask::DeliverMergedPairs() {
     record[2] = std::string_view(count_text,
                                  static_cast<size_t>(LineBuffer::PutDecimal(count_text, count) -
                                                      count_text));
-    std::string_view support2;
-    if (count == 1) {
-      ShortText& text = single_support2[rank2];
-      if (text.length == 0) {
-        char buffer[40];
-        const std::string_view made = FormatPairValue(PairValue::kSupport2, 1, n2, buffer);
-        if (made.size() <= sizeof(text.bytes)) {
-          std::memcpy(text.bytes, made.data(), made.size());
-          text.length = static_cast<char>(made.size());
-        }
-      }
-      if (text.length != 0) {
-        support2 = std::string_view(text.bytes, static_cast<size_t>(text.length));
-      }
-    }
-    FillValues(&record, count, n1, n2, support2);
+    FillValues(&record, count, n1, n2);
     // A writer error leaves this record out; the others are still delivered.
     writer_->writeRecord(record);
   }
@@ -279,10 +254,9 @@ int CooccurrenceTask::ComputeValuesFor(CooccurrenceRecord* record, int64_t count
 }
 
 void CooccurrenceTask::FillValues(CooccurrenceRecord* record, int64_t count, int64_t n1,
-                                  int64_t n2, std::string_view support2) {
+                                  int64_t n2) {
   (*record)[3] = ShareText(&support1_text_, PairValue::kSupport1, count, n1);
-  (*record)[4] = !support2.empty() ? support2
-                                   : ShareText(&support2_text_, PairValue::kSupport2, count, n2);
+  (*record)[4] = ShareText(&support2_text_, PairValue::kSupport2, count, n2);
   // The reliability depends on the count alone: small counts keep theirs.
   if (count >= 0 && static_cast<uint64_t>(count) < kReliabilityTexts) {
     if (reliability_texts_.empty()) reliability_texts_.resize(kReliabilityTexts);

@@ -208,10 +208,8 @@ class CooccurrenceTask : public SpillingTask {
   // EmitResultRecord for a parsed line whose term2 has the id `id2`.
   int EmitPair(const PairLine& pair, uint32_t id2);
   int ComputeValuesFor(CooccurrenceRecord* record, int64_t count, uint32_t id2);
-  // Fields 3 to 5 from the count and the term counts n1, n2 (both above 0);
-  // a non-empty `support2` is the text of Support2, made beforehand.
-  void FillValues(CooccurrenceRecord* record, int64_t count, int64_t n1, int64_t n2,
-                  std::string_view support2 = {});
+  // Fields 3 to 5 from the count and the term counts n1, n2 (both above 0).
+  void FillValues(CooccurrenceRecord* record, int64_t count, int64_t n1, int64_t n2);
   // Gives the pair table room for the spill threshold, once.
   void ReserveTable();
 

@@ -27,20 +27,30 @@ class LoserTree {
   // Plays every match; the sources must all show their first key.
   void Build() {
     for (int& entry : tree_) entry = -1;
-    for (int s = k_ - 1; s >= 0; --s) Replay(s);
+    for (int s = k_ - 1; s >= 0; --s) {
+      for (int t = (s + k_) / 2; t > 0; t /= 2) {
+        const int e = tree_[static_cast<size_t>(t)];
+        if (e == -1 || (s != -1 && s != e && greater_(s, e))) {
+          tree_[static_cast<size_t>(t)] = s;
+          s = e;
+        }
+      }
+      tree_[0] = s;
+    }
   }
 
   int winner() const { return tree_[0]; }
 
   // Replays the matches of source s from its leaf to the root, after its
-  // key changed.
+  // key changed; every entry is filled (Build has run). The outcome of a
+  // match is a selection, not a jump: the keys of a merge are in no order
+  // the branch predictor could learn.
   void Replay(int s) {
     for (int t = (s + k_) / 2; t > 0; t /= 2) {
       const int e = tree_[static_cast<size_t>(t)];
-      if (e == -1 || (s != -1 && s != e && greater_(s, e))) {
-        tree_[static_cast<size_t>(t)] = s;
-        s = e;
-      }
+      const bool s_loses = greater_(s, e);
+      tree_[static_cast<size_t>(t)] = s_loses ? s : e;
+      s = s_loses ? e : s;
     }
     tree_[0] = s;
   }

@@ -27,16 +27,18 @@ char* PutVarint(char* p, uint64_t value) {
 }
 
 // One count from p, not reading at or past `limit`; null when the bytes end
-// first or the value needs more than 63 bits.
-const char* GetVarint(const char* p, const char* limit, int64_t* out) {
+// first (*cut set) or the value needs more than 63 bits.
+const char* GetVarint(const char* p, const char* limit, int64_t* out, bool* cut) {
   uint64_t value = 0;
+  // Nine groups of seven bits hold 63 bits; a tenth byte is too many.
   for (int shift = 0; shift < 63; shift += 7) {
-    if (p == limit) return nullptr;
+    if (p == limit) {
+      *cut = true;
+      return nullptr;
+    }
     const uint64_t byte = static_cast<uint8_t>(*p++);
     value |= (byte & 0x7F) << shift;
     if (byte < 0x80) {
-      // The ninth group carries bit 63 when its byte is 0x40 or more.
-      if (value > static_cast<uint64_t>(INT64_MAX)) return nullptr;
       *out = static_cast<int64_t>(value);
       return p;
     }
@@ -144,14 +146,12 @@ bool TermRunReader::Next(TermEntry* entry) {
     c.minCount = small >> 24;
     p += 4;
   } else {
-    p = GetVarint(p, limit, &c.total);
-    if (p != nullptr) p = GetVarint(p, limit, &c.records);
-    if (p != nullptr) p = GetVarint(p, limit, &c.maxCount);
-    if (p != nullptr) p = GetVarint(p, limit, &c.minCount);
-    if (p == nullptr) {
-      return Fail(end_ - next_ < kMaxRecord && eof_ ? "a record is cut off"
-                                                    : "a count has more than 63 bits");
-    }
+    bool cut = false;
+    p = GetVarint(p, limit, &c.total, &cut);
+    if (p != nullptr) p = GetVarint(p, limit, &c.records, &cut);
+    if (p != nullptr) p = GetVarint(p, limit, &c.maxCount, &cut);
+    if (p != nullptr) p = GetVarint(p, limit, &c.minCount, &cut);
+    if (p == nullptr) return Fail(cut ? "a record is cut off" : "a count has more than 63 bits");
   }
   if (limit - p < length) return Fail("a record is cut off");
   if (!PossibleCounts(c)) return Fail("a record holds counts no records can give");

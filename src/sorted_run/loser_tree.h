@@ -27,7 +27,8 @@ class LoserTree {
   // Plays every match; the sources must all show their first key.
   void Build() {
     for (int& entry : tree_) entry = -1;
-    for (int s = k_ - 1; s >= 0; --s) {
+    for (int leaf = k_ - 1; leaf >= 0; --leaf) {
+      int s = leaf;
       for (int t = (s + k_) / 2; t > 0; t /= 2) {
         const int e = tree_[static_cast<size_t>(t)];
         if (e == -1 || (s != -1 && s != e && greater_(s, e))) {

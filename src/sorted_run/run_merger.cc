@@ -1,7 +1,5 @@
 #include "sorted_run/run_merger.h"
 
-#include <algorithm>
-
 #include "platform/env.h"
 #include "platform/mbcs.h"
 #include "platform/path_style.h"
@@ -74,15 +72,12 @@ bool MergeSchedule::Run(const Pass& pass) {
 bool MergeSchedule::RunPass(const Pass& pass, const std::vector<std::string>& inputs,
                             bool last, std::string* output) {
   Env* env = CurrentEnv();
-  std::vector<MergeInput> opened;
+  std::vector<std::unique_ptr<SequentialFile>> opened;
   for (const std::string& input : inputs) {
-    MergeInput in;
-    in.file = env->NewSequentialFile(input);
+    std::unique_ptr<SequentialFile> file = env->NewSequentialFile(input);
     // An input that cannot be read would silently lose its counts.
-    if (!in.file) return false;
-    in.intermediate = std::find(intermediates_.begin(), intermediates_.end(), input) !=
-                      intermediates_.end();
-    opened.push_back(std::move(in));
+    if (!file) return false;
+    opened.push_back(std::move(file));
   }
   if (!ReserveMergeFileName(directory_, &merge_file_counter, output)) return false;
   std::unique_ptr<WritableFile> file = env->NewWritableFile(*output);

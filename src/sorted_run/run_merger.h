@@ -3,14 +3,19 @@
 //
 // The merge goes in passes of at most kMergeFanIn inputs. Each pass takes
 // the newest runs not merged yet and, when fewer are left than fit, tops up
-// with the newest intermediate files; it merges them through a loser tree,
-// folds the entries of equal keys into one, and writes the result through a
-// RunWriter into a new intermediate file. R runs take ceil((R - 1) /
+// with the newest intermediate files; it merges them through a loser tree
+// (over the codec's integer keys where it has them), folds the entries of
+// equal keys into one, and writes the result into a new intermediate file,
+// the last pass in lines through a RunWriter. R runs take ceil((R - 1) /
 // (kMergeFanIn - 1)) passes. When a single input is left it is the final
 // file: moved onto the destination when it is an intermediate file (it lies
 // beside the destination), else copied, and copied as well when the move
-// fails; every intermediate file is then deleted. The runs themselves are
-// left to their owner.
+// fails; every intermediate file is then deleted. A single run in a binary
+// form goes through one pass instead, which writes it as lines. The runs
+// themselves are left to their owner.
+//
+// Runs are lines, or the binary form of a codec that has one (RunForm);
+// both are read through the same cursor and merged by the same loop.
 //
 // Intermediate files are named directory + N + ".tx2", where directory is
 // the destination's directory (up to and including its last separator) and
@@ -19,13 +24,14 @@
 // other processes sharing the directory never write the same file.
 //
 // Failure: an input that cannot be opened or read or whose keys do not
-// ascend, an intermediate file that cannot be reserved, opened or fully
-// written, or a final move and copy that both fail make Merge return false; a run that silently lacks counts is
+// ascend, a binary input its reader refuses, an intermediate file that
+// cannot be reserved, opened or fully written, or a final move and copy that
+// both fail make Merge return false; a run that silently lacks counts is
 // never produced. The intermediate files of a failed pass and the passes
 // before it stay on disk; after a failed final step they are deleted (the
 // runs still hold everything). Lines the codec does not parse are skipped.
 //
-// Memory is fixed: one line buffer per input and the output buffer,
+// Memory is fixed: one read buffer per input and the output buffer,
 // whatever the number of keys. A merger is used by one thread; file access
 // goes through CurrentEnv().
 #ifndef VOCS_SORTED_RUN_RUN_MERGER_H_
@@ -66,9 +72,10 @@ bool ReserveNextMergeFileName(const std::string& directory, std::string* path);
 // only: to check that numbering goes on across merges.
 int32_t PeekMergeFileNumberForTesting();
 
-// What the runs of a merge are written as. Intermediate merge files are
-// always in the codec's binary form when it has one, the destination always
-// in lines.
+// What the runs of a merge are written as. The intermediate files take the
+// runs' form; the destination is always in lines. Runs in lines (partial
+// results, which may come from elsewhere) are never rewritten in a binary
+// form, whose reader trusts less than the line parse does.
 enum class RunForm { kLines, kBinary };
 
 // A codec whose runs may also be written in a binary form of the engine's
@@ -77,12 +84,6 @@ enum class RunForm { kLines, kBinary };
 template <typename C>
 concept BinaryRunCodec = RunCodec<C> && requires { typename C::BinaryReader; typename C::BinaryWriter; };
 
-// One input of a merge pass, opened.
-struct MergeInput {
-  std::unique_ptr<SequentialFile> file;
-  bool intermediate = false;  // a file of an earlier pass, else a run
-};
-
 // The passes of a merge and what happens to their files, whatever the lines
 // are. RunMerger supplies the pass that merges entries.
 class MergeSchedule {
@@ -90,7 +91,7 @@ class MergeSchedule {
   // Merges the opened inputs into the opened output; `last` is the pass
   // whose output becomes the destination. False when an input cannot be
   // read or fails its checks, or the output cannot be written.
-  using Pass = std::function<bool(std::vector<MergeInput>* inputs,
+  using Pass = std::function<bool(std::vector<std::unique_ptr<SequentialFile>>* inputs,
                                   std::unique_ptr<WritableFile> output, bool last)>;
 
   // `runs` in the order of creation (oldest first). With
@@ -128,10 +129,10 @@ class RunMerger {
   RunMerger(std::string destination, std::vector<std::string> runs,
             RunForm runs_form = RunForm::kLines)
       : schedule_(std::move(destination), std::move(runs), runs_form == RunForm::kLines),
-        runs_form_(runs_form) {}
+        binary_(kHasBinary && runs_form == RunForm::kBinary) {}
 
   bool Merge() {
-    return schedule_.Run([this](std::vector<MergeInput>* inputs,
+    return schedule_.Run([this](std::vector<std::unique_ptr<SequentialFile>>* inputs,
                                 std::unique_ptr<WritableFile> output, bool last) {
       return MergePass(inputs, std::move(output), last);
     });
@@ -206,20 +207,18 @@ class RunMerger {
     }
   };
 
-  bool MergePass(std::vector<MergeInput>* inputs, std::unique_ptr<WritableFile> output,
+  bool MergePass(std::vector<std::unique_ptr<SequentialFile>>* inputs, std::unique_ptr<WritableFile> output,
                  bool last) {
     std::vector<Cursor> cursors(inputs->size());
     for (size_t i = 0; i < cursors.size(); ++i) {
-      MergeInput& input = (*inputs)[i];
-      const bool binary =
-          kHasBinary && (input.intermediate || runs_form_ == RunForm::kBinary);
-      if (binary) {
-        if (!cursors[i].binary.Open(std::move(input.file))) return false;
+      std::unique_ptr<SequentialFile>& input = (*inputs)[i];
+      if (binary_) {
+        if (!cursors[i].binary.Open(std::move(input))) return false;
       } else {
-        cursors[i].lines = std::make_unique<LineReader>(std::move(input.file));
+        cursors[i].lines = std::make_unique<LineReader>(std::move(input));
       }
     }
-    if (last || !kHasBinary) {
+    if (last || !binary_) {
       RunWriter<Codec> writer;
       writer.Open(std::move(output));
       // The merge has checked the order: lines go to the writer with
@@ -298,7 +297,8 @@ class RunMerger {
   }
 
   MergeSchedule schedule_;
-  RunForm runs_form_;
+  // Runs and intermediate files in the binary form, else in lines.
+  bool binary_;
 };
 
 }  // namespace vocs

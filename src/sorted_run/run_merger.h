@@ -249,18 +249,16 @@ class RunMerger {
       if (!cursors[i].Advance()) return false;
       keys[i] = cursors[i].exhausted ? kLast : KeyOf(cursors[i].entry);
     }
-    auto greater = [&cursors, &keys](int a, int b) {
-      const uint64_t ka = keys[static_cast<size_t>(a)];
-      const uint64_t kb = keys[static_cast<size_t>(b)];
-      if (ka != kb) return ka > kb;
+    // Equal keys: the entries decide.
+    auto tie_greater = [&cursors](int a, int b) {
       const Cursor& x = cursors[static_cast<size_t>(a)];
       const Cursor& y = cursors[static_cast<size_t>(b)];
       if (x.exhausted) return !y.exhausted;
       if (y.exhausted) return false;
       return Codec::Compare(x.entry, y.entry) > 0;
     };
-    LoserTree<decltype(greater)> tree(static_cast<int>(cursors.size()), greater);
-    tree.Build();
+    KeyedLoserTree<decltype(tie_greater)> tree(static_cast<int>(cursors.size()), tie_greater);
+    tree.Build(keys.data());
     // The folding step: equal keys arrive one after the other and become one
     // held entry, emitted when a greater key comes. A smaller one means an
     // input out of order, whose equal keys could have passed each other: the
@@ -269,11 +267,10 @@ class RunMerger {
     uint64_t held_key = 0;
     bool holding = false;
     for (;;) {
-      const int w = tree.winner();
-      const size_t s = static_cast<size_t>(w);
+      const size_t s = static_cast<size_t>(tree.winner());
       Cursor& winner = cursors[s];
       if (winner.exhausted) break;
-      const uint64_t key = keys[s];
+      const uint64_t key = tree.winner_key();
       int order = -1;
       if (holding) {
         order = held_key != key ? (held_key < key ? -1 : 1)
@@ -290,8 +287,7 @@ class RunMerger {
         return false;
       }
       if (!winner.Advance()) return false;
-      keys[s] = winner.exhausted ? kLast : KeyOf(winner.entry);
-      tree.Replay(w);
+      tree.ReplayWinner(winner.exhausted ? kLast : KeyOf(winner.entry));
     }
     return !holding || emit(Codec::View(held));
   }

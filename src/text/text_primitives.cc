@@ -1,6 +1,19 @@
 #include "text/text_primitives.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 #include "platform/mbcs.h"
+
+// SSE2 is part of every x86-64 processor; other targets keep the scan that
+// steps one character at a time.
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VOCS_BLOCK_SCAN 1
+#else
+#define VOCS_BLOCK_SCAN 0
+#endif
 
 namespace vocs {
 
@@ -59,13 +72,97 @@ std::string_view DropCutFourByteCharacter(std::string_view term) {
   return term;
 }
 
+
+#if VOCS_BLOCK_SCAN
+// The delimiter scan, sixteen bytes at a time. Which bytes are trail bytes
+// follows from the lead bytes alone: a run of lead bytes that starts on a
+// character boundary pairs its bytes from its start, so its second, fourth...
+// bytes are trail bytes, and so is the byte after it when the run's length is
+// odd. A run starts on a boundary unless the byte before it is a lead byte
+// that opens a character, which the carry from the block before tells.
+//
+// lead: bit i set when byte i of the block is 0x81..0xFE. *carry: 1 when the
+// block's first byte is the trail byte of a character opened by the block
+// before; set for the next block. Returns the bits of the trail bytes.
+inline uint32_t TrailBytes(uint32_t lead, uint32_t* carry) {
+  constexpr uint32_t kEven = 0x5555;
+  constexpr uint32_t kBlock = 0xFFFF;
+  lead &= ~*carry;  // a trail byte opens nothing, whatever its value
+  // The bytes right after a lead byte: the trail bytes are among them.
+  const uint32_t after_lead = ((lead << 1) | *carry) & kBlock;
+  // Adding a run's start bit to a run that starts on an odd bit carries
+  // through it: the sum keeps the runs that start on even bits and has one
+  // bit just past each run that starts on an odd bit. Shifted by one, it
+  // flips the even/odd pattern exactly where a run's pairing differs from
+  // the block's, so the trail bytes are the bytes after a lead byte that
+  // the corrected pattern marks.
+  const uint32_t odd_starts = lead & ~kEven & ~after_lead;
+  const uint32_t sum = odd_starts + lead;
+  // A run that starts on an odd bit and reaches the block's end has an odd
+  // length: its last byte opens a character whose trail is the next block's
+  // first byte, and exactly then the addition carries out of the block.
+  *carry = sum >> 16;
+  const uint32_t flip = (sum << 1) & kBlock;
+  return (kEven ^ flip) & after_lead;
+}
+
+// The masks of one block: lead bytes and bytes equal to d.
+inline void BlockMasks(const char* p, char d, uint32_t* lead, uint32_t* hits) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // As signed bytes the lead bytes 0x81..0xFE are -127..-2.
+  const __m128i above = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(-128));
+  const __m128i below = _mm_cmplt_epi8(bytes, _mm_set1_epi8(-1));
+  *lead = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(above, below)));
+  *hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(d))));
+}
+
+// FindDelimiter for one delimiter byte below 0x80 (never a lead byte).
+size_t FindAsciiDelimiterInBlocks(std::string_view text, char d) {
+  constexpr size_t kBlockBytes = 16;
+  const char* p = text.data();
+  const size_t n = text.size();
+  uint32_t carry = 0;
+  uint32_t lead = 0;
+  uint32_t hits = 0;
+  size_t i = 0;
+  for (; i + kBlockBytes <= n; i += kBlockBytes) {
+    BlockMasks(p + i, d, &lead, &hits);
+    const uint32_t found = hits & ~TrailBytes(lead, &carry);
+    if (found != 0) return i + static_cast<size_t>(std::countr_zero(found));
+  }
+  if (i == n) return std::string_view::npos;
+  const size_t rest = n - i;
+  if (n >= kBlockBytes) {
+    // The last block, read as the text's last sixteen bytes and shifted so
+    // that its first bit is byte i: no read past the end.
+    const size_t back = kBlockBytes - rest;
+    BlockMasks(p + n - kBlockBytes, d, &lead, &hits);
+    lead >>= back;
+    hits >>= back;
+  } else {
+    char block[kBlockBytes] = {};
+    std::memcpy(block, p + i, rest);
+    BlockMasks(block, d, &lead, &hits);
+    const uint32_t valid = (uint32_t{1} << rest) - 1;
+    lead &= valid;
+    hits &= valid;
+  }
+  const uint32_t found = hits & ~TrailBytes(lead, &carry);
+  return found != 0 ? i + static_cast<size_t>(std::countr_zero(found)) : std::string_view::npos;
+}
+#endif
+
 }  // namespace
 
 size_t FindDelimiter(std::string_view text, std::string_view set) {
   if (set.size() == 1) {
+    const char d = set[0];
+#if VOCS_BLOCK_SCAN
+    // A byte below 0x80 is never a lead byte, so the block scan is exact.
+    if (static_cast<unsigned char>(d) < 0x80) return FindAsciiDelimiterInBlocks(text, d);
+#endif
     // The common cases ("/" and one-byte delimiters) need no membership loop;
     // the scan still steps over two-byte characters.
-    const char d = set[0];
     for (size_t i = 0; i < text.size();) {
       unsigned char c = static_cast<unsigned char>(text[i]);
       if (IsLeadByte(c) && i + 1 < text.size()) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,46 @@ TEST(TextPrimitivesTest, FindDelimiterStepsOverTwoByteCharacters) {
       {"", "/", npos},
   };
   for (const Case& c : cases) EXPECT_EQ(FindDelimiter(c.text, c.set), c.expected) << c.text;
+}
+
+// The scan character by character, as the splitters define it: a lead byte
+// with a byte after it is one character of two bytes.
+size_t SteppingScan(std::string_view text, char d) {
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) {
+      i += 2;
+    } else if (text[i] == d) {
+      return i;
+    } else {
+      ++i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// The one-byte scan reads the text in blocks; it must find what the stepping
+// scan finds on any bytes: runs of lead bytes of every length across block
+// boundaries, delimiters as trail bytes, 0x80 and 0xFF (not lead bytes), texts
+// that end in a lead byte or inside a block, and any starting offset.
+TEST(TextPrimitivesTest, FindDelimiterAgreesWithSteppingScanOnRandomBytes) {
+  std::mt19937 random(14);
+  const std::string alphabet = std::string("//;\0ab \x80\xFF\x81\xFE\xB0\xB0\xA1", 14);
+  for (int round = 0; round < 20000; ++round) {
+    // Mostly lead bytes in some rounds, mostly ASCII in others.
+    const int lead_share = static_cast<int>(random() % 100);
+    std::string text(random() % 80, ' ');
+    for (char& c : text) {
+      c = static_cast<int>(random() % 100) < lead_share ? alphabet[7 + random() % 7]
+                                                       : alphabet[random() % 7];
+    }
+    const size_t offset = text.empty() ? 0 : random() % (text.size() + 1);
+    const std::string_view view = std::string_view(text).substr(offset);
+    for (const char d : {'/', ';', '\0'}) {
+      ASSERT_EQ(FindDelimiter(view, std::string_view(&d, 1)), SteppingScan(view, d))
+          << "round " << round << " delimiter " << static_cast<int>(d);
+    }
+  }
 }
 
 TEST(TextPrimitivesTest, SkipBlanks) {

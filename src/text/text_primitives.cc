@@ -116,53 +116,85 @@ inline void BlockMasks(const char* p, char d, uint32_t* lead, uint32_t* hits) {
   *hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(d))));
 }
 
-// FindDelimiter for one delimiter byte below 0x80 (never a lead byte).
-size_t FindAsciiDelimiterInBlocks(std::string_view text, char d) {
-  constexpr size_t kBlockBytes = 16;
-  const char* p = text.data();
-  const size_t n = text.size();
-  uint32_t carry = 0;
-  uint32_t lead = 0;
-  uint32_t hits = 0;
-  size_t i = 0;
-  for (; i + kBlockBytes <= n; i += kBlockBytes) {
-    BlockMasks(p + i, d, &lead, &hits);
-    const uint32_t found = hits & ~TrailBytes(lead, &carry);
-    if (found != 0) return i + static_cast<size_t>(std::countr_zero(found));
-  }
-  if (i == n) return std::string_view::npos;
-  const size_t rest = n - i;
-  if (n >= kBlockBytes) {
-    // The last block, read as the text's last sixteen bytes and shifted so
-    // that its first bit is byte i: no read past the end.
-    const size_t back = kBlockBytes - rest;
-    BlockMasks(p + n - kBlockBytes, d, &lead, &hits);
-    lead >>= back;
-    hits >>= back;
-  } else {
-    char block[kBlockBytes] = {};
-    std::memcpy(block, p + i, rest);
-    BlockMasks(block, d, &lead, &hits);
-    const uint32_t valid = (uint32_t{1} << rest) - 1;
-    lead &= valid;
-    hits &= valid;
-  }
-  const uint32_t found = hits & ~TrailBytes(lead, &carry);
-  return found != 0 ? i + static_cast<size_t>(std::countr_zero(found)) : std::string_view::npos;
-}
 #endif
 
 }  // namespace
 
-size_t FindDelimiter(std::string_view text, std::string_view set) {
-  if (set.size() == 1) {
-    const char d = set[0];
+DelimiterScan::DelimiterScan(std::string_view text, std::string_view set)
+    : text_(text), set_(set) {
 #if VOCS_BLOCK_SCAN
-    // A byte below 0x80 is never a lead byte, so the block scan is exact.
-    if (static_cast<unsigned char>(d) < 0x80) return FindAsciiDelimiterInBlocks(text, d);
+  // A byte below 0x80 is never a lead byte: the block scan is exact for it.
+  blocks_ = set.size() == 1 && static_cast<unsigned char>(set[0]) < 0x80;
 #endif
+}
+
+void DelimiterScan::Restart(size_t from) {
+  block_start_ = block_end_ = from;
+  found_ = 0;
+  carry_ = 0;
+}
+
+size_t DelimiterScan::Next(size_t from) {
+  if (!blocks_) {
+    const size_t pos = FindDelimiterStepping(text_.substr(from), set_);
+    return pos == std::string_view::npos ? pos : from + pos;
+  }
+  for (;;) {
+    if (from < block_end_) {
+      const size_t skip = from > block_start_ ? from - block_start_ : 0;
+      const uint32_t found = found_ >> skip << skip;
+      if (found != 0) return block_start_ + static_cast<size_t>(std::countr_zero(found));
+    }
+    if (block_end_ >= text_.size()) return std::string_view::npos;
+    ReadBlock();
+  }
+}
+
+void DelimiterScan::ReadBlock() {
+#if VOCS_BLOCK_SCAN
+  constexpr size_t kBlockBytes = 16;
+  const char* p = text_.data();
+  const size_t n = text_.size();
+  const char d = set_[0];
+  block_start_ = block_end_;
+  uint32_t lead = 0;
+  uint32_t hits = 0;
+  if (block_start_ + kBlockBytes <= n) {
+    BlockMasks(p + block_start_, d, &lead, &hits);
+    block_end_ = block_start_ + kBlockBytes;
+  } else {
+    const size_t rest = n - block_start_;
+    if (n >= kBlockBytes) {
+      // The text's last sixteen bytes, shifted so that bit 0 is the block's
+      // first byte: no read past the end.
+      const size_t back = kBlockBytes - rest;
+      BlockMasks(p + n - kBlockBytes, d, &lead, &hits);
+      lead >>= back;
+      hits >>= back;
+    } else {
+      char block[kBlockBytes] = {};
+      std::memcpy(block, p + block_start_, rest);
+      BlockMasks(block, d, &lead, &hits);
+      const uint32_t valid = (uint32_t{1} << rest) - 1;
+      lead &= valid;
+      hits &= valid;
+    }
+    block_end_ = n;
+  }
+  found_ = hits & ~TrailBytes(lead, &carry_);
+#endif
+}
+
+size_t FindDelimiter(std::string_view text, std::string_view set) {
+  DelimiterScan scan(text, set);
+  return scan.Next(0);
+}
+
+size_t FindDelimiterStepping(std::string_view text, std::string_view set) {
+  if (set.size() == 1) {
     // The common cases ("/" and one-byte delimiters) need no membership loop;
     // the scan still steps over two-byte characters.
+    const char d = set[0];
     for (size_t i = 0; i < text.size();) {
       unsigned char c = static_cast<unsigned char>(text[i]);
       if (IsLeadByte(c) && i + 1 < text.size()) {

@@ -74,48 +74,59 @@ std::string_view DropCutFourByteCharacter(std::string_view term) {
 
 
 #if VOCS_BLOCK_SCAN
-// The delimiter scan, sixteen bytes at a time. Which bytes are trail bytes
-// follows from the lead bytes alone: a run of lead bytes that starts on a
-// character boundary pairs its bytes from its start, so its second, fourth...
-// bytes are trail bytes, and so is the byte after it when the run's length is
-// odd. A run starts on a boundary unless the byte before it is a lead byte
-// that opens a character, which the carry from the block before tells.
-//
+// The delimiter scan, a block of 64 bytes at a time. Which bytes are trail
+// bytes follows from the lead bytes alone: a run of lead bytes that starts
+// on a character boundary pairs its bytes from its start, so its second,
+// fourth... bytes are trail bytes, and so is the byte after it when the run's
+// length is odd. A run starts on a boundary unless the byte before it is a
+// lead byte that opens a character, which the carry from the block before
+// tells.
+constexpr size_t kBlockBytes = 64;
+
 // lead: bit i set when byte i of the block is 0x81..0xFE. *carry: 1 when the
 // block's first byte is the trail byte of a character opened by the block
 // before; set for the next block. Returns the bits of the trail bytes.
-inline uint32_t TrailBytes(uint32_t lead, uint32_t* carry) {
-  constexpr uint32_t kEven = 0x5555;
-  constexpr uint32_t kBlock = 0xFFFF;
+inline uint64_t TrailBytes(uint64_t lead, uint64_t* carry) {
+  constexpr uint64_t kEven = 0x5555555555555555ull;
   lead &= ~*carry;  // a trail byte opens nothing, whatever its value
   // The bytes right after a lead byte: the trail bytes are among them.
-  const uint32_t after_lead = ((lead << 1) | *carry) & kBlock;
+  const uint64_t after_lead = (lead << 1) | *carry;
   // Adding a run's start bit to a run that starts on an odd bit carries
   // through it: the sum keeps the runs that start on even bits and has one
   // bit just past each run that starts on an odd bit. Shifted by one, it
   // flips the even/odd pattern exactly where a run's pairing differs from
   // the block's, so the trail bytes are the bytes after a lead byte that
   // the corrected pattern marks.
-  const uint32_t odd_starts = lead & ~kEven & ~after_lead;
-  const uint32_t sum = odd_starts + lead;
+  const uint64_t odd_starts = lead & ~kEven & ~after_lead;
+  const uint64_t sum = odd_starts + lead;
   // A run that starts on an odd bit and reaches the block's end has an odd
   // length: its last byte opens a character whose trail is the next block's
   // first byte, and exactly then the addition carries out of the block.
-  *carry = sum >> 16;
-  const uint32_t flip = (sum << 1) & kBlock;
+  *carry = sum < lead ? 1 : 0;
+  const uint64_t flip = sum << 1;
   return (kEven ^ flip) & after_lead;
 }
 
 // The masks of one block: lead bytes and bytes equal to d.
-inline void BlockMasks(const char* p, char d, uint32_t* lead, uint32_t* hits) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  // As signed bytes the lead bytes 0x81..0xFE are -127..-2.
-  const __m128i above = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(-128));
-  const __m128i below = _mm_cmplt_epi8(bytes, _mm_set1_epi8(-1));
-  *lead = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(above, below)));
-  *hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(d))));
+inline void BlockMasks(const char* p, char d, uint64_t* lead, uint64_t* hits) {
+  const __m128i delimiter = _mm_set1_epi8(d);
+  const __m128i lowest = _mm_set1_epi8(-128);
+  const __m128i highest = _mm_set1_epi8(-1);
+  uint64_t leads = 0;
+  uint64_t matches = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    // As signed bytes the lead bytes 0x81..0xFE are -127..-2.
+    const __m128i is_lead =
+        _mm_and_si128(_mm_cmpgt_epi8(bytes, lowest), _mm_cmplt_epi8(bytes, highest));
+    leads |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(is_lead))) << (16 * k);
+    matches |= static_cast<uint64_t>(
+                   static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, delimiter))))
+               << (16 * k);
+  }
+  *lead = leads;
+  *hits = matches;
 }
-
 #endif
 
 }  // namespace
@@ -142,7 +153,7 @@ size_t DelimiterScan::Next(size_t from) {
   for (;;) {
     if (from < block_end_) {
       const size_t skip = from > block_start_ ? from - block_start_ : 0;
-      const uint32_t found = found_ >> skip << skip;
+      const uint64_t found = found_ >> skip << skip;
       if (found != 0) return block_start_ + static_cast<size_t>(std::countr_zero(found));
     }
     if (block_end_ >= text_.size()) return std::string_view::npos;
@@ -152,20 +163,19 @@ size_t DelimiterScan::Next(size_t from) {
 
 void DelimiterScan::ReadBlock() {
 #if VOCS_BLOCK_SCAN
-  constexpr size_t kBlockBytes = 16;
   const char* p = text_.data();
   const size_t n = text_.size();
   const char d = set_[0];
   block_start_ = block_end_;
-  uint32_t lead = 0;
-  uint32_t hits = 0;
+  uint64_t lead = 0;
+  uint64_t hits = 0;
   if (block_start_ + kBlockBytes <= n) {
     BlockMasks(p + block_start_, d, &lead, &hits);
     block_end_ = block_start_ + kBlockBytes;
   } else {
     const size_t rest = n - block_start_;
     if (n >= kBlockBytes) {
-      // The text's last sixteen bytes, shifted so that bit 0 is the block's
+      // The text's last block of bytes, shifted so that bit 0 is the block's
       // first byte: no read past the end.
       const size_t back = kBlockBytes - rest;
       BlockMasks(p + n - kBlockBytes, d, &lead, &hits);
@@ -175,7 +185,7 @@ void DelimiterScan::ReadBlock() {
       char block[kBlockBytes] = {};
       std::memcpy(block, p + block_start_, rest);
       BlockMasks(block, d, &lead, &hits);
-      const uint32_t valid = (uint32_t{1} << rest) - 1;
+      const uint64_t valid = (uint64_t{1} << rest) - 1;
       lead &= valid;
       hits &= valid;
     }

@@ -37,7 +37,7 @@ size_t FindDelimiterStepping(std::string_view text, std::string_view set);
 
 // The delimiters of one text found in turn by a splitter that moves forward
 // through it, reading each byte once: a one-byte delimiter below 0x80 is
-// found sixteen bytes at a time where the processor allows, and the found
+// found 64 bytes at a time where the processor allows, and the found
 // delimiters of a block serve the calls that follow. Owns nothing (the text
 // and the set must outlive it); one thread.
 class DelimiterScan {
@@ -61,8 +61,8 @@ class DelimiterScan {
   bool blocks_ = false;     // whether the block scan serves this set
   size_t block_start_ = 0;  // the block read last: [block_start_, block_end_)
   size_t block_end_ = 0;
-  uint32_t found_ = 0;      // its delimiters, bit i for byte block_start_ + i
-  uint32_t carry_ = 0;      // whether the next block starts with a trail byte
+  uint64_t found_ = 0;      // its delimiters, bit i for byte block_start_ + i
+  uint64_t carry_ = 0;      // whether the next block starts with a trail byte
 };
 
 // Number of leading bytes of `token` that are one-byte characters 0x01..0x20

@@ -52,11 +52,11 @@ size_t SteppingScan(std::string_view text, char d) {
 // A random text over bytes that matter to the scan: delimiters (also as
 // trail bytes), ASCII, 0 bytes, lead bytes in runs of every length, and 0x80
 // and 0xFF, which are no lead bytes. Mostly lead bytes in some texts, mostly
-// ASCII in others; lengths cross several sixteen-byte blocks.
+// ASCII in others; lengths cross several of the scan's blocks.
 std::string RandomScanText(std::mt19937& random) {
   static const std::string alphabet("//;\0ab \x80\xFF\x81\xFE\xB0\xB0\xA1", 14);
   const int lead_share = static_cast<int>(random() % 100);
-  std::string text(random() % 80, ' ');
+  std::string text(random() % 200, ' ');
   for (char& c : text) {
     c = static_cast<int>(random() % 100) < lead_share ? alphabet[7 + random() % 7]
                                                      : alphabet[random() % 7];

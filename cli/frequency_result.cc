@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "text/fixed_format.h"
 
@@ -44,6 +45,15 @@ bool FrequencyResult::Read(ResultReader* reader, std::string* error) {
         !ParseFixed4(cells[6], &t.average)) {
       t.records = t.max = t.hypomin = t.min = t.average = -1;
       has_records_ = false;
+    }
+    // A run's occurrences fit 64 bits; a file whose rows add up past them
+    // was not written by one, and its total would be undefined.
+    if (t.frequency > std::numeric_limits<int64_t>::max() - total_frequency_) {
+      *error = reader->origin() + ": the frequencies add up to more than " +
+               std::to_string(std::numeric_limits<int64_t>::max()) + " by row " +
+               std::to_string(terms_.size() + unreadable_rows_ + 1) +
+               "; it is not a result of a run";
+      return false;
     }
     total_frequency_ += t.frequency;
     terms_.push_back(std::move(t));

@@ -31,7 +31,8 @@ class FrequencyResult {
  public:
   // Reads every row of a frequency result. Rows without a term and a
   // frequency are counted in unreadable_rows() and left out. False with
-  // *error on a read error or when the result is not a frequency result.
+  // *error on a read error, when the result is not a frequency result, or
+  // when its frequencies add up past 64 bits (no run writes such a file).
   bool Read(ResultReader* reader, std::string* error);
 
   const std::string& origin() const { return origin_; }

@@ -6,7 +6,8 @@ list(APPEND VOCS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/env.cc
   ${CMAKE_CURRENT_LIST_DIR}/line_reader.cc
   ${CMAKE_CURRENT_LIST_DIR}/mbcs.cc
-  ${CMAKE_CURRENT_LIST_DIR}/paths.cc)
+  ${CMAKE_CURRENT_LIST_DIR}/paths.cc
+  ${CMAKE_CURRENT_LIST_DIR}/table_memory.cc)
 if(WIN32)
   # Names pass to the "A" functions in the process's code page unchanged.
   list(APPEND VOCS_CORE_SOURCES

@@ -135,6 +135,33 @@ TEST(ResultReaderTest, PairCountsAddingUpPastSixtyFourBitsAreRefused) {
   }
 }
 
+TEST(ResultReaderTest, FrequenciesAddingUpPastSixtyFourBitsAreRefused) {
+  // Each frequency is the longest a result holds (18 digits); nine add up to
+  // less than 2^63, ten to more.
+  TempDir dir;
+  std::string text = "词条名称\t词频\t出现行数\t最大值\t次小值\t最小值\t平均值\r\n";
+  for (int row = 0; row < 10; ++row) {
+    text += "t" + std::to_string(row) + "\t999999999999999999\t1\t1\t1\t1\t1.0000\r\n";
+  }
+  const std::string file = dir.Write("words.txt", Gb18030(text));
+  ResultReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.OpenFile(file, &error)) << error;
+  FrequencyResult words;
+  EXPECT_FALSE(words.Read(&reader, &error));
+  EXPECT_EQ(error, "file " + file +
+                       ": the frequencies add up to more than 9223372036854775807 by row 10; "
+                       "it is not a result of a run");
+
+  // Nine rows read, with their exact total.
+  std::string nine = text.substr(0, text.rfind("t9\t"));
+  ResultReader nine_reader;
+  ASSERT_TRUE(nine_reader.OpenFile(dir.Write("nine.txt", Gb18030(nine)), &error)) << error;
+  FrequencyResult nine_words;
+  ASSERT_TRUE(nine_words.Read(&nine_reader, &error)) << error;
+  EXPECT_EQ(nine_words.total_frequency(), 999999999999999999 * 9);
+}
+
 TEST(ResultReaderTest, ATableReadsAsItsFileDoes) {
   CommandHome home;
   const auto imported = home.Vocs({"import", "--db", home.db(), "--table", "docs",

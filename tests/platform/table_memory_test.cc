@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <new>
 
 namespace vocs {
 namespace {
@@ -26,6 +28,15 @@ TEST(TableMemoryTest, EverySizeComesZeroedAlignedAndWritableToItsEnd) {
     std::memset(memory, 0xAB, bytes);
     EXPECT_EQ(bytes_of[bytes - 1], 0xAB);
     FreeTableMemory(memory, bytes);
+  }
+}
+
+TEST(TableMemoryTest, SizesPastTheAddressSpaceAreRefusedNotWrapped) {
+  // Rounded up to whole huge pages these sizes wrap around to a few pages;
+  // handing those out would let a table write far past its end.
+  const size_t max = std::numeric_limits<size_t>::max();
+  for (size_t bytes : {max, max - kHugePageBytes + 2, max - 2 * kHugePageBytes + 2}) {
+    EXPECT_THROW(AllocateTableMemory(bytes), std::bad_alloc) << bytes;
   }
 }
 

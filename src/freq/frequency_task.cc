@@ -64,14 +64,17 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
                                   bool trim) {
   size_t first_new = tokens_.size();
   split_text_ = text;
+  DelimiterScan scan(text, delimiters);
   size_t cur = 0;
   size_t pos = 0;
   bool pos_known = false;  // whether pos is the first delimiter at or after cur
+  bool in_step = true;     // whether cur is a character boundary of the scan
   for (;;) {
     if (!pos_known) {
-      pos = FindDelimiter(text.substr(cur), delimiters);
-      if (pos != std::string_view::npos) pos += cur;
+      if (!in_step) scan.Restart(cur);
+      pos = scan.Next(cur);
       pos_known = true;
+      in_step = true;
     }
     if (pos == std::string_view::npos) {
       // The last token is tried once, after trimming.
@@ -90,7 +93,7 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
       // Drop the first character and try the rest before the same delimiter.
       // The scan from the new position finds the same delimiter unless the
       // step differed from the scan's (the bytes 0x80 and 0xFF).
-      if (!StepsLikeScan(text, cur)) pos_known = false;
+      if (!StepsLikeScan(text, cur)) pos_known = in_step = false;
       cur = StepOver(text, cur);
       continue;
     }

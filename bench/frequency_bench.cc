@@ -296,9 +296,10 @@ void PrintRun(const char* name, size_t bytes, const Measurement& m) {
   // Negative counts: not seen (the loaded library's file calls).
   const std::string spills = m.spills < 0 ? " -" : std::to_string(m.spills);
   const std::string passes = m.passes < 0 ? "-" : std::to_string(m.passes);
-  std::printf("  %-12s wall %7.3f s %6.1f MiB/s  cpu %7.3f s  distinct %8.0f  spills %2s  "
-              "passes %s  peak %6.1f MiB (inputs %5.1f, run %6.1f)\n",
-              name, m.wall, mib / m.wall, m.cpu, m.distinct, spills.c_str(), passes.c_str(),
+  std::printf("  %-12s wall %7.3f s %6.1f MiB/s  cpu %7.3f s (sys %5.3f)  distinct %8.0f  "
+              "spills %2s  passes %s  peak %6.1f MiB (inputs %5.1f, run %6.1f)\n",
+              name, m.wall, mib / m.wall, m.cpu, m.system, m.distinct, spills.c_str(),
+              passes.c_str(),
               m.peak / kMiB,
               m.baseline / kMiB, m.run_bytes() / kMiB);
   std::fflush(stdout);
@@ -307,9 +308,9 @@ void PrintRun(const char* name, size_t bytes, const Measurement& m) {
 void PrintSummary(const char* name, size_t bytes, const std::vector<Measurement>& rounds) {
   const Summary s = vocs::bench::Summarize(rounds);
   const double mib = static_cast<double>(bytes) / kMiB;
-  std::printf("%-12s median of %zu: wall %7.3f s %6.1f MiB/s  cpu %7.3f s  peak %6.1f MiB "
+  std::printf("%-12s median of %zu: wall %7.3f s %6.1f MiB/s  cpu %7.3f s (sys %5.3f)  peak %6.1f MiB "
               "(run %6.1f above inputs of %5.1f)\n",
-              name, rounds.size(), s.wall, mib / s.wall, s.cpu, s.peak / kMiB,
+              name, rounds.size(), s.wall, mib / s.wall, s.cpu, s.system, s.peak / kMiB,
               s.run_bytes / kMiB, s.baseline / kMiB);
 }
 

@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     spill_result = base + "/run/merged-" + std::to_string(round);
     const Timing a = Measure([&] {
-      vocs::RunMerger<vocs::TermLineCodec> merger(spill_result, spills);
+      vocs::RunMerger<vocs::TermLineCodec> merger(spill_result, spills, vocs::RunForm::kBinary);
       if (!merger.Merge()) std::exit(1);
     });
     spill_wall.push_back(a.wall);

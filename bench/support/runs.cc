@@ -1,5 +1,6 @@
 #include "support/runs.h"
 
+#include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
@@ -20,16 +21,23 @@ double CpuSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+double SystemSeconds() {
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_stime.tv_usec) * 1e-6;
+}
+
 std::string Measurement::Encode() const {
   char text[256];
-  std::snprintf(text, sizeof(text), "%.9g %.9g %.17g %.17g %.17g %d %d", wall, cpu, peak,
+  std::snprintf(text, sizeof(text), "%.9g %.9g %.9g %.17g %.17g %.17g %d %d", wall, cpu, system, peak,
                 baseline, distinct, spills, passes);
   return text;
 }
 
 bool Measurement::Decode(const std::string& text, Measurement* m) {
-  return std::sscanf(text.c_str(), "%lg %lg %lg %lg %lg %d %d", &m->wall, &m->cpu, &m->peak,
-                     &m->baseline, &m->distinct, &m->spills, &m->passes) == 7;
+  return std::sscanf(text.c_str(), "%lg %lg %lg %lg %lg %lg %d %d", &m->wall, &m->cpu, &m->system,
+                     &m->peak, &m->baseline, &m->distinct, &m->spills, &m->passes) == 8;
 }
 
 Measurement MeasureInChild(const std::function<void(Measurement*)>& body) {
@@ -60,10 +68,11 @@ double Median(std::vector<double> values) {
 
 Summary Summarize(const std::vector<Measurement>& rounds) {
   Summary s;
-  std::vector<double> wall, cpu;
+  std::vector<double> wall, cpu, system;
   for (const Measurement& m : rounds) {
     wall.push_back(m.wall);
     cpu.push_back(m.cpu);
+    system.push_back(m.system);
     if (m.peak > s.peak) {
       s.peak = m.peak;
       s.baseline = m.baseline;
@@ -72,6 +81,7 @@ Summary Summarize(const std::vector<Measurement>& rounds) {
   }
   s.wall = Median(wall);
   s.cpu = Median(cpu);
+  s.system = Median(system);
   return s;
 }
 

@@ -20,10 +20,13 @@ namespace vocs::bench {
 
 // CPU time of this process (user and system) in seconds.
 double CpuSeconds();
+// The system (kernel) part of it: page faults, clearing fresh pages, files.
+double SystemSeconds();
 
 struct Measurement {
   double wall = 0;     // seconds
   double cpu = 0;      // seconds
+  double system = 0;   // seconds: the kernel's part of cpu
   double peak = 0;     // bytes: the child's peak resident size
   double baseline = 0; // bytes: its resident size at the start (the inputs)
   double distinct = 0; // result lines
@@ -40,8 +43,10 @@ template <typename F>
 void Time(F f, Measurement* m) {
   const auto start = std::chrono::steady_clock::now();
   const double cpu = CpuSeconds();
+  const double system = SystemSeconds();
   f();
   m->cpu = CpuSeconds() - cpu;
+  m->system = SystemSeconds() - system;
   m->wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -56,6 +61,7 @@ double Median(std::vector<double> values);
 struct Summary {
   double wall = 0;
   double cpu = 0;
+  double system = 0;
   double peak = 0;
   double run_bytes = 0;
   double baseline = 0;

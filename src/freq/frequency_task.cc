@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "freq/term_line.h"
+#include "freq/term_run.h"
 #include "job/stat_source.h"
 #include "output/result_record.h"
 #include "output/result_writer.h"
@@ -63,14 +64,17 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
                                   bool trim) {
   size_t first_new = tokens_.size();
   split_text_ = text;
+  DelimiterScan scan(text, delimiters);
   size_t cur = 0;
   size_t pos = 0;
   bool pos_known = false;  // whether pos is the first delimiter at or after cur
+  bool in_step = true;     // whether cur is a character boundary of the scan
   for (;;) {
     if (!pos_known) {
-      pos = FindDelimiter(text.substr(cur), delimiters);
-      if (pos != std::string_view::npos) pos += cur;
+      if (!in_step) scan.Restart(cur);
+      pos = scan.Next(cur);
       pos_known = true;
+      in_step = true;
     }
     if (pos == std::string_view::npos) {
       // The last token is tried once, after trimming.
@@ -89,7 +93,7 @@ bool FrequencyTask::SplitAndCount(std::string_view text, std::string_view delimi
       // Drop the first character and try the rest before the same delimiter.
       // The scan from the new position finds the same delimiter unless the
       // step differed from the scan's (the bytes 0x80 and 0xFF).
-      if (!StepsLikeScan(text, cur)) pos_known = false;
+      if (!StepsLikeScan(text, cur)) pos_known = in_step = false;
       cur = StepOver(text, cur);
       continue;
     }
@@ -229,19 +233,37 @@ int FrequencyTask::EndRecord(int32_t) {
 int FrequencyTask::Finish() {
   CountPendingTokens();
   currentRecord_ = -1;
-  if (!terms_.empty()) {
+  if (spillFiles().empty()) {
+    // The only spill (an empty one when the run counted nothing, so that
+    // there is always a result file) is written as the result lines and
+    // becomes the result file.
     FoldPendingCounts();  // the table is left as the run counted it
-    if (!WriteSpillFile()) return VOCS_E_NO_RESULT_FILE;
-  } else if (spillFiles().empty()) {
-    // An empty spill file, so that there is always a result file.
-    if (!WriteSpillFile()) return VOCS_E_NO_RESULT_FILE;
+    if (!WriteSpillFile(SpillForm::kLines)) return VOCS_E_NO_RESULT_FILE;
+    return FinishResultFile() ? 0 : VOCS_E_NO_RESULT_FILE;
   }
-  return FinishResultFile() ? 0 : VOCS_E_NO_RESULT_FILE;
+  if (!terms_.empty()) {
+    FoldPendingCounts();
+    if (!WriteSpillFile(SpillForm::kRun)) return VOCS_E_NO_RESULT_FILE;
+  }
+  // Even a lone run is merged: runs are binary, the result file is lines.
+  return files_.MakeResultFile() && MergeSpillFiles() ? 0 : VOCS_E_NO_RESULT_FILE;
 }
 
-bool FrequencyTask::WriteSpillFile() {
-  RunWriter<TermLineCodec> writer;
-  if (!files_.OpenSpill(&writer)) return false;
+bool FrequencyTask::WriteSpillFile(SpillForm form) {
+  if (form == SpillForm::kLines) {
+    RunWriter<TermLineCodec> writer;
+    if (!files_.OpenSpill(&writer)) return false;
+    WriteSortedTerms([&writer](const TermEntry& entry) { writer.Add(entry); });
+    return writer.Finish();
+  }
+  TermRunWriter writer;
+  if (!writer.Open(files_.OpenRawSpill())) return false;
+  WriteSortedTerms([&writer](const TermEntry& entry) { writer.Add(entry); });
+  return writer.Finish();
+}
+
+template <typename Add>
+void FrequencyTask::WriteSortedTerms(Add add) {
   terms_.SortedOrder(&order_);
   // Sorted order jumps around the entries: fetch a few ahead.
   constexpr size_t kAhead = 8;
@@ -253,15 +275,14 @@ bool FrequencyTask::WriteSpillFile() {
     // The count in the term's last record is folded here, on the way out,
     // rather than by a walk over the whole table first; folding it again
     // changes nothing.
-    writer.Add({terms_.Term(index),
-                SpillCounts{s.total, s.records, std::max(s.maxCount, s.currentCount),
-                            std::min(s.minCount, s.currentCount)}});
+    add(TermEntry{terms_.Term(index),
+                  SpillCounts{s.total, s.records, std::max(s.maxCount, s.currentCount),
+                              std::min(s.minCount, s.currentCount)}});
   }
-  return writer.Finish();
 }
 
 bool FrequencyTask::MergeSpillFiles() {
-  RunMerger<TermLineCodec> merger(resultPath(), spillFiles());
+  RunMerger<TermLineCodec> merger(resultPath(), spillFiles(), RunForm::kBinary);
   return merger.Merge();
 }
 

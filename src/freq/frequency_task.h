@@ -10,11 +10,13 @@
 //
 // Counts live in a TermTable. When it holds spill threshold (5,000,000) or
 // more distinct terms at the end of a record, it is written to a sorted spill
-// file "fre_*.tmp" in the work directory and emptied; no record is ever split
-// between two spill files. Finish writes the last spill (an empty one when
-// the run counted nothing) and reduces the spill files to the "ok_" result
-// file: a move of the only one, or a RunMerger (file format:
-// freq/term_line.h). DeliverResults reads the result file and hands one
+// file "fre_*.tmp" in the work directory, a binary term run
+// (freq/term_run.h), and emptied; no record is ever split between two spill
+// files. Finish writes the last spill (an empty one when the run counted
+// nothing) and reduces the spill files to the "ok_" result file of term
+// lines (freq/term_line.h): a move of the only spill, which a run that never
+// spilled before Finish writes as lines, or else a RunMerger of the runs,
+// even of one. DeliverResults reads the result file and hands one
 // FrequencyRecord per term, in term order, to the writer:
 //
 //   ItemName      the term
@@ -107,11 +109,19 @@ class FrequencyTask : public SpillingTask {
   int EmitResultRecordForTesting(std::string_view line) { return EmitResultRecord(line); }
 
  private:
+  // What a spill file is written as: a binary term run (freq/term_run.h),
+  // or, for the only spill of a run, the result lines themselves, so that
+  // it becomes the result file without a merge.
+  enum class SpillForm { kRun, kLines };
   // Writes the table, sorted, to a new spill file and records its path, each
   // term's count in its last record folded into its largest and smallest
   // counts (the table itself is left unfolded). False
   // when the work directory, the file or any write fails.
-  bool WriteSpillFile();
+  bool WriteSpillFile(SpillForm form = SpillForm::kRun);
+  // Hands the table's terms to add(TermEntry) in ascending order, as
+  // WriteSpillFile writes them.
+  template <typename Add>
+  void WriteSortedTerms(Add add);
   // Reads the result file and delivers its lines: 0, or
   // VOCS_E_RESULT_FILE_OPEN.
   int ReadResultFile();

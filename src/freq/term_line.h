@@ -34,19 +34,12 @@
 #include <string>
 #include <string_view>
 
+#include "freq/term_run.h"
 #include "sorted_run/line_buffer.h"
 #include "sorted_run/run_codec.h"
 #include "text/order_prefix.h"
 
 namespace vocs {
-
-// The numbers of one line.
-struct SpillCounts {
-  int64_t total = 0;
-  int64_t records = 0;
-  int64_t maxCount = 0;
-  int64_t minCount = 0;
-};
 
 // Positions of the last four TABs of a line, in order; false when it has
 // fewer. The delivery reads result lines with the same rule.
@@ -56,15 +49,20 @@ bool FindLastFourTabs(std::string_view line, size_t tabs[4]);
 int64_t ParseTermLineNumber(std::string_view text);
 
 struct TermLineCodec {
-  struct Entry {
-    std::string_view term;
-    SpillCounts counts;
-  };
+  using Entry = TermEntry;
   struct Held {
     std::string term;
     SpillCounts counts;
   };
 
+  // The runs' binary form (freq/term_run.h), for spill and intermediate
+  // files; result files and partials stay lines.
+  using BinaryReader = TermRunReader;
+  using BinaryWriter = TermRunWriter;
+
+  // The term's first eight bytes as one number: keys that differ order
+  // their entries as Compare does.
+  static uint64_t Key(const Entry& entry) { return OrderPrefix(entry.term); }
   // Splits a line (without its line end) into term and numbers. False when
   // the line has fewer than four TABs. The term points into `line`.
   static bool Parse(std::string_view line, Entry* entry);
@@ -74,7 +72,15 @@ struct TermLineCodec {
     const uint64_t pa = OrderPrefix(a.term);
     const uint64_t pb = OrderPrefix(b.term);
     if (pa != pb) return pa < pb ? -1 : 1;
-    return a.term.compare(b.term);
+    return CompareAfterEqualPrefixes(a.term, b.term);
+  }
+  // The order of two terms whose OrderPrefix is equal. When either has at
+  // most eight bytes it is a prefix of the other (the other's bytes past it,
+  // up to the eighth, are zeros), so the lengths decide; the same term met
+  // in several runs, the merge's usual tie, costs no byte comparison.
+  static int CompareAfterEqualPrefixes(std::string_view a, std::string_view b) {
+    if (a.size() <= 8 || b.size() <= 8) return (a.size() > b.size()) - (a.size() < b.size());
+    return a.substr(8).compare(b.substr(8));
   }
   static void Hold(const Entry& entry, Held* held) {
     held->term.assign(entry.term);

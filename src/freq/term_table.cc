@@ -17,33 +17,52 @@ constexpr size_t kInitialSlots = 1 << 12;
 // the peak of a table at the spill threshold lower.
 constexpr size_t kRadixSortLimit = size_t{1} << 21;
 
-inline uint64_t Mix(uint64_t x) {
-  x ^= x >> 32;
-  x *= 0xD6E8FEB86659FD93ull;
-  x ^= x >> 32;
-  return x;
-}
-
 inline uint64_t Load8(const char* p) {
   uint64_t w;
   std::memcpy(&w, p, 8);
   return w;
 }
 
+// The 128-bit product of a and b with its two halves folded together by
+// xor: each bit of the result depends on every bit of a (b being an odd
+// constant). One multiplication where a chain of multiplications and shifts
+// would wait on each other: the hash runs once for every term read.
+inline uint64_t FoldedMultiply(uint64_t a, uint64_t b) {
+#if defined(__SIZEOF_INT128__)
+  __extension__ using Wide = unsigned __int128;
+  const Wide product = static_cast<Wide>(a) * b;
+  return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
+#else
+  const uint64_t a_low = a & 0xFFFFFFFFu, a_high = a >> 32;
+  const uint64_t b_low = b & 0xFFFFFFFFu, b_high = b >> 32;
+  const uint64_t low_low = a_low * b_low, high_low = a_high * b_low;
+  const uint64_t low_high = a_low * b_high, high_high = a_high * b_high;
+  const uint64_t cross = (low_low >> 32) + (high_low & 0xFFFFFFFFu) + low_high;
+  const uint64_t upper = (high_low >> 32) + (cross >> 32) + high_high;
+  const uint64_t lower = (cross << 32) | (low_low & 0xFFFFFFFFu);
+  return upper ^ lower;
+#endif
+}
+
+constexpr uint64_t kLengthSeed = 0x9E3779B97F4A7C15ull;
+constexpr uint64_t kWordFactor = 0xD6E8FEB86659FD93ull;
+constexpr uint64_t kLastFactor = 0xC4CEB9FE1A85EC53ull;
+
 }  // namespace
 
 uint32_t HashTerm(std::string_view term) {
   const char* p = term.data();
   size_t n = term.size();
-  uint64_t h = 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(n) * 0xFF51AFD7ED558CCDull);
-  while (n >= 8) {
-    h = Mix(h ^ Load8(p)) + 0x9E3779B97F4A7C15ull;
+  // The length enters first, so that terms that differ only by trailing 0
+  // bytes (the same padded words) hash apart.
+  uint64_t h = static_cast<uint64_t>(n) * kLengthSeed;
+  while (n > 8) {
+    h = FoldedMultiply(h ^ Load8(p), kWordFactor);
     p += 8;
     n -= 8;
   }
-  if (n > 0) h = Mix(h ^ LoadPaddedWord(p, n));
-  h = Mix(h * 0xC4CEB9FE1A85EC53ull);
-  return static_cast<uint32_t>(h ^ (h >> 29));
+  h = FoldedMultiply(h ^ LoadPaddedWord(p, n), kLastFactor);
+  return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 TermTable::TermTable()

@@ -20,6 +20,15 @@
 //   View(held)             the entry of held, viewing its bytes.
 //   Append(entry, &buffer) composes the entry's line, line feed included.
 //
+// Optional:
+//
+//   Key(entry)             a 64-bit number such that entries whose numbers
+//                          differ compare as the numbers do: the merge's loser
+//                          tree compares these and calls Compare on ties.
+//   BinaryReader, BinaryWriter
+//                          a binary form of the engine's own for its spill
+//                          and intermediate files (RunMerger, RunForm).
+//
 // Parse and Append must agree: Parse(the line Append wrote) gives back an
 // entry that compares equal, with the same values. A file of another shape
 // (a partial result with lines of its own before the entries, say) is

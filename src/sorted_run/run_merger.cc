@@ -35,13 +35,16 @@ bool ReserveNextMergeFileName(const std::string& directory, std::string* path) {
 
 int32_t PeekMergeFileNumberForTesting() { return merge_file_counter.load(); }
 
-MergeSchedule::MergeSchedule(std::string destination, std::vector<std::string> runs)
-    : destination_(std::move(destination)), pending_runs_(std::move(runs)) {
+MergeSchedule::MergeSchedule(std::string destination, std::vector<std::string> runs,
+                             bool single_run_is_copied)
+    : destination_(std::move(destination)),
+      single_run_is_copied_(single_run_is_copied),
+      pending_runs_(std::move(runs)) {
   const size_t sep = FindLastMbcs(destination_, kPathSeparator);
   if (sep != std::string::npos) directory_ = destination_.substr(0, sep + 1);
 }
 
-bool MergeSchedule::Run(Pass pass) {
+bool MergeSchedule::Run(const Pass& pass) {
   if (pending_runs_.empty()) return false;
   for (;;) {
     // Newest runs first, topped up with the newest intermediates.
@@ -54,22 +57,27 @@ bool MergeSchedule::Run(Pass pass) {
       inputs.push_back(std::move(pending_intermediates_.back()));
       pending_intermediates_.pop_back();
     }
-    if (inputs.size() == 1) return FillDestination(inputs.front());
+    // A lone intermediate is the output of the last pass, in the
+    // destination's form.
+    if (inputs.size() == 1 && (single_run_is_copied_ || !intermediates_.empty())) {
+      return FillDestination(inputs.front());
+    }
+    const bool last = pending_runs_.empty() && pending_intermediates_.empty();
     std::string output;
-    if (!RunPass(pass, inputs, &output)) return false;
+    if (!RunPass(pass, inputs, last, &output)) return false;
     pending_intermediates_.push_back(std::move(output));
   }
 }
 
-bool MergeSchedule::RunPass(Pass pass, const std::vector<std::string>& inputs,
-                            std::string* output) {
+bool MergeSchedule::RunPass(const Pass& pass, const std::vector<std::string>& inputs,
+                            bool last, std::string* output) {
   Env* env = CurrentEnv();
-  std::vector<std::unique_ptr<LineReader>> readers;
+  std::vector<std::unique_ptr<SequentialFile>> opened;
   for (const std::string& input : inputs) {
     std::unique_ptr<SequentialFile> file = env->NewSequentialFile(input);
     // An input that cannot be read would silently lose its counts.
     if (!file) return false;
-    readers.push_back(std::make_unique<LineReader>(std::move(file)));
+    opened.push_back(std::move(file));
   }
   if (!ReserveMergeFileName(directory_, &merge_file_counter, output)) return false;
   std::unique_ptr<WritableFile> file = env->NewWritableFile(*output);
@@ -78,7 +86,7 @@ bool MergeSchedule::RunPass(Pass pass, const std::vector<std::string>& inputs,
     return false;
   }
   intermediates_.push_back(*output);  // deleted at the end, or kept after a failure
-  return pass(&readers, std::move(file));
+  return pass(&opened, std::move(file), last);
 }
 
 bool MergeSchedule::FillDestination(const std::string& final_file) {

@@ -32,6 +32,38 @@ inline constexpr std::string_view kWideBlanks{"\xA1\xA1", 2};
 
 // Position of the first character of `text` that belongs to `set`, or npos.
 size_t FindDelimiter(std::string_view text, std::string_view set);
+// The same, one character at a time whatever the set.
+size_t FindDelimiterStepping(std::string_view text, std::string_view set);
+
+// The delimiters of one text found in turn by a splitter that moves forward
+// through it, reading each byte once: a one-byte delimiter below 0x80 is
+// found 64 bytes at a time where the processor allows, and the found
+// delimiters of a block serve the calls that follow. Owns nothing (the text
+// and the set must outlive it); one thread.
+class DelimiterScan {
+ public:
+  DelimiterScan(std::string_view text, std::string_view set);
+  // Starts the scan anew at `from`, which Next then reads as FindDelimiter
+  // reads the text from there.
+  void Restart(size_t from);
+  // FindDelimiter(text.substr(from), set) + from, or npos: the first
+  // delimiter at or after `from`. `from` is at or after the last position
+  // given (to Restart or Next) and a character boundary of the scan from
+  // the last Restart (0 at first): the position after a delimiter or after
+  // a whole character.
+  size_t Next(size_t from);
+
+ private:
+  void ReadBlock();
+
+  std::string_view text_;
+  std::string_view set_;
+  bool blocks_ = false;     // whether the block scan serves this set
+  size_t block_start_ = 0;  // the block read last: [block_start_, block_end_)
+  size_t block_end_ = 0;
+  uint64_t found_ = 0;      // its delimiters, bit i for byte block_start_ + i
+  uint64_t carry_ = 0;      // whether the next block starts with a trail byte
+};
 
 // Number of leading bytes of `token` that are one-byte characters 0x01..0x20
 // or two-byte characters of `wide_blanks`; never more than the token's length.

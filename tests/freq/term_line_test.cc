@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,22 @@ TEST(TermLineTest, TermsCompareAsUnsignedBytesAndFoldTheirCounts) {
   EXPECT_GT(compare("abcdefgh1", "abcdefgh0"), 0);  // bytes after the eighth count
   EXPECT_LT(compare("abc", std::string_view("abc\0", 4)), 0);  // equal padded prefixes
   EXPECT_GT(compare("\xB0\xA1\xB0\xA1", "\x7F\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"), 0);
+
+  // Against the byte comparison itself: terms of 0 to 12 bytes over an
+  // alphabet with zeros, so that prefixes tie often, across eight bytes.
+  std::mt19937 rng(3);
+  for (int i = 0; i < 200000; ++i) {
+    std::string a(rng() % 13, '\0'), b(rng() % 13, '\0');
+    for (char& c : a) c = "\0\1a\xFF"[rng() % 4];
+    b = rng() % 2 ? a.substr(0, rng() % (a.size() + 1)) : b;
+    for (size_t k = 0; k < b.size(); ++k) {
+      if (rng() % 8 == 0) b[k] = "\0\1a\xFF"[rng() % 4];
+    }
+    const int expected = std::string_view(a).compare(b);
+    const int got = compare(a, b);
+    ASSERT_EQ((got > 0) - (got < 0), (expected > 0) - (expected < 0))
+        << testing::PrintToString(a) << " " << testing::PrintToString(b);
+  }
 
   TermLineCodec::Held held;
   TermLineCodec::Hold({"abcd", SpillCounts{3, 2, 2, 1}}, &held);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,87 @@ TEST(TextPrimitivesTest, FindDelimiterStepsOverTwoByteCharacters) {
       {"", "/", npos},
   };
   for (const Case& c : cases) EXPECT_EQ(FindDelimiter(c.text, c.set), c.expected) << c.text;
+}
+
+// The scan character by character, as the splitters define it: a lead byte
+// with a byte after it is one character of two bytes.
+size_t SteppingScan(std::string_view text, char d) {
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) {
+      i += 2;
+    } else if (text[i] == d) {
+      return i;
+    } else {
+      ++i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// A random text over bytes that matter to the scan: delimiters (also as
+// trail bytes), ASCII, 0 bytes, lead bytes in runs of every length, and 0x80
+// and 0xFF, which are no lead bytes. Mostly lead bytes in some texts, mostly
+// ASCII in others; lengths cross several of the scan's blocks.
+std::string RandomScanText(std::mt19937& random) {
+  static const std::string alphabet("//;\0ab \x80\xFF\x81\xFE\xB0\xB0\xA1", 14);
+  const int lead_share = static_cast<int>(random() % 100);
+  std::string text(random() % 200, ' ');
+  for (char& c : text) {
+    c = static_cast<int>(random() % 100) < lead_share ? alphabet[7 + random() % 7]
+                                                     : alphabet[random() % 7];
+  }
+  return text;
+}
+
+// The block scan must find what the stepping scan finds on any bytes, from
+// any offset, for texts that end in a lead byte or inside a block.
+TEST(TextPrimitivesTest, FindDelimiterAgreesWithSteppingScanOnRandomBytes) {
+  std::mt19937 random(14);
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = RandomScanText(random);
+    const size_t offset = random() % (text.size() + 1);
+    const std::string_view view = std::string_view(text).substr(offset);
+    for (const char d : {'/', ';', '\0'}) {
+      ASSERT_EQ(FindDelimiter(view, std::string_view(&d, 1)), SteppingScan(view, d))
+          << "round " << round << " delimiter " << static_cast<int>(d);
+    }
+  }
+}
+
+// A splitter's walk: on from each delimiter, sometimes one character
+// forward first, sometimes a restart at any position (the splitter's step
+// over 0x80 and 0xFF differs from the scan's); every answer must be the
+// stepping scan's from the same position.
+TEST(TextPrimitivesTest, DelimiterScanFollowsASplitterWalk) {
+  std::mt19937 random(9);
+  for (int round = 0; round < 5000; ++round) {
+    const std::string text = RandomScanText(random);
+    for (const std::string& set : {std::string("/"), std::string(";/"), std::string("\xB0")}) {
+      DelimiterScan scan(text, set);
+      size_t cur = 0;
+      while (cur <= text.size()) {
+        const size_t expected = FindDelimiterStepping(std::string_view(text).substr(cur), set);
+        const size_t found = scan.Next(cur);
+        ASSERT_EQ(found, expected == std::string_view::npos ? expected : cur + expected)
+            << "round " << round << " from " << cur << " set " << set;
+        if (found == std::string_view::npos) break;
+        const int move = static_cast<int>(random() % 4);
+        if (move == 0 && cur < text.size()) {
+          // One character forward, as the scan steps.
+          const unsigned char c = static_cast<unsigned char>(text[cur]);
+          cur += c >= 0x81 && c <= 0xFE && cur + 1 < text.size() ? 2 : 1;
+        } else if (move == 1) {
+          cur += random() % (text.size() - cur + 1);
+          scan.Restart(cur);
+        } else {
+          cur = found + 1;
+        }
+      }
+    }
+  }
+  // The stepping scan itself, on the single-byte delimiter the two paths share.
+  EXPECT_EQ(FindDelimiterStepping("\xB0/x/", "/"), 3u);
 }
 
 TEST(TextPrimitivesTest, SkipBlanks) {

@@ -156,6 +156,28 @@ TEST(TermTableTest, AgreesWithAModelAcrossGrowthAndClear) {
   }
 }
 
+// Doublings past one segment move the slots in place; every term must stay
+// reachable with its counts, whatever clusters the moves met.
+TEST(TermTableTest, KeepsEveryTermThroughDoublingsInPlace) {
+  TermTable table;
+  constexpr int kTerms = 700000;  // five doublings past the first segment
+  auto term = [](int i) { return std::to_string(int64_t{i} * 7919 % kTerms); };
+  for (int i = 0; i < kTerms; ++i) table.Count(term(i), i);
+  for (int i = 0; i < kTerms; i += 3) table.Count(term(i), kTerms);
+  ASSERT_EQ(table.size(), static_cast<size_t>(kTerms));
+  for (int i = 0; i < kTerms; ++i) {
+    const std::optional<TermStats> s = table.Find(term(i));
+    ASSERT_TRUE(s.has_value()) << term(i);
+    ASSERT_EQ(s->records, i % 3 == 0 ? 2 : 1) << term(i);
+  }
+  std::vector<uint32_t> order;
+  table.SortedOrder(&order);
+  ASSERT_EQ(order.size(), static_cast<size_t>(kTerms));
+  for (size_t k = 1; k < order.size(); ++k) {
+    ASSERT_LT(table.Term(order[k - 1]), table.Term(order[k]));
+  }
+}
+
 // Counts past the narrow limits move the term to the wide form and stay
 // exact: the real per-record limit, then lowered limits for the total.
 TEST(TermTableTest, WidensACountPastTheNarrowWidthOfOneRecord) {

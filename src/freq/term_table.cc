@@ -66,9 +66,8 @@ uint32_t HashTerm(std::string_view term) {
   return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
-TermTable::TermTable() : mask_(kInitialSlots - 1) {
-  segments_.push_back(MakeTableArray<Slot>(kInitialSlots));
-}
+TermTable::TermTable()
+    : slots_(MakeTableArray<Slot>(kInitialSlots)), mask_(kInitialSlots - 1) {}
 
 TermTable::~TermTable() = default;
 
@@ -85,28 +84,28 @@ bool TermTable::SameLongTerm(const Slot& slot, std::string_view term) {
   return length == term.size() && std::memcmp(bytes, term.data(), term.size()) == 0;
 }
 
-size_t TermTable::Locate(std::string_view term, uint32_t hash) const {
+TermTable::Slot* TermTable::Locate(std::string_view term, uint32_t hash) const {
   const uint16_t shape = ShapeOf(term);
   if (shape != kLong) {
     // An inline term is its padded word and its length: no bytes elsewhere.
     const uint64_t key = LoadPaddedWord(term.data(), term.size());
     for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
-      const Slot& slot = At(i);
-      if (slot.key == key && (slot.shape & kShapeMask) == shape) return i;
-      if (slot.shape == 0) return i;
+      Slot* slot = &slots_[i];
+      if (slot->key == key && (slot->shape & kShapeMask) == shape) return slot;
+      if (slot->shape == 0) return slot;
     }
   }
   for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
-    const Slot& slot = At(i);
-    if (slot.shape == 0) return i;
-    if (slot.hash == hash && (slot.shape & kShapeMask) == kLong && SameLongTerm(slot, term)) {
-      return i;
+    Slot* slot = &slots_[i];
+    if (slot->shape == 0) return slot;
+    if (slot->hash == hash && (slot->shape & kShapeMask) == kLong && SameLongTerm(*slot, term)) {
+      return slot;
     }
   }
 }
 
 void TermTable::Count(std::string_view term, uint32_t hash, int32_t record) {
-  Slot* slot = &At(Locate(term, hash));
+  Slot* slot = Locate(term, hash);
   if (slot->shape == 0) {
     Insert(slot, term, hash, record);
     return;
@@ -150,7 +149,7 @@ void TermTable::Insert(Slot* slot, std::string_view term, uint32_t hash, int32_t
   // Keep the load factor at or below 0.7 so probes stay short.
   if ((size_ + 1) * 10 > (mask_ + 1) * 7) {
     Grow();
-    slot = &At(Locate(term, hash));
+    slot = Locate(term, hash);
   }
   Slot fresh{};
   fresh.hash = hash;
@@ -183,17 +182,18 @@ void TermTable::Widen(Slot* slot) {
 }
 
 std::optional<TermStats> TermTable::Find(std::string_view term) const {
-  const size_t position = Locate(term, HashTerm(term));
-  if (At(position).shape == 0) return std::nullopt;
-  return Stats(static_cast<uint32_t>(position));
+  const Slot* slot = Locate(term, HashTerm(term));
+  if (slot->shape == 0) return std::nullopt;
+  return Stats(static_cast<uint32_t>(slot - slots_.get()));
 }
 
 bool TermTable::IsWideForTesting(std::string_view term) const {
-  return (At(Locate(term, HashTerm(term))).shape & kWide) != 0;
+  const Slot* slot = Locate(term, HashTerm(term));
+  return (slot->shape & kWide) != 0;
 }
 
 TermStats TermTable::Stats(uint32_t position) const {
-  const Slot& slot = At(position);
+  const Slot& slot = slots_[position];
   if (slot.shape & kWide) return wide_[slot.total];
   TermStats stats;
   stats.total = slot.total;
@@ -207,7 +207,7 @@ TermStats TermTable::Stats(uint32_t position) const {
 
 void TermTable::FoldPendingCounts() {
   for (size_t i = 0; i <= mask_; ++i) {
-    Slot& slot = At(i);
+    Slot& slot = slots_[i];
     if (slot.shape == 0) continue;
     if (slot.shape & kWide) {
       TermStats& s = wide_[slot.total];
@@ -249,78 +249,23 @@ const char* TermTable::CopyToArena(std::string_view term) {
   return data;
 }
 
-void TermTable::Place(const Slot& slot) {
-  size_t i = slot.hash & mask_;
-  while (At(i).shape != 0) i = (i + 1) & mask_;
-  At(i) = slot;
-}
-
 void TermTable::Grow() {
-  const size_t old_count = mask_ + 1;
-  const size_t count = old_count * 2;
-  if (count <= kSegmentSlots) {
-    TableArray<Slot> old = std::move(segments_[0]);
-    segments_[0] = MakeTableArray<Slot>(count);
-    mask_ = count - 1;
-    for (size_t i = 0; i < old_count; ++i) {
-      if (old[i].shape != 0) Place(old[i]);
-    }
-    return;
+  const size_t count = (mask_ + 1) * 2;
+  TableArray<Slot> bigger = MakeTableArray<Slot>(count);
+  const size_t mask = count - 1;
+  for (size_t r = 0; r <= mask_; ++r) {
+    const Slot& slot = slots_[r];
+    if (slot.shape == 0) continue;
+    size_t i = slot.hash & mask;
+    while (bigger[i].shape != 0) i = (i + 1) & mask;
+    bigger[i] = slot;
   }
-  if (old_count < kSegmentSlots) {
-    // From one small array to two segments: the slots are rehashed into
-    // fresh ones.
-    TableArray<Slot> old = std::move(segments_[0]);
-    segments_.clear();
-    for (size_t s = 0; s < count >> kSegmentShift; ++s) {
-      segments_.push_back(MakeTableArray<Slot>(kSegmentSlots));
-    }
-    mask_ = count - 1;
-    for (size_t i = 0; i < old_count; ++i) {
-      if (old[i].shape != 0) Place(old[i]);
-    }
-    return;
-  }
-  for (size_t s = old_count >> kSegmentShift; s < count >> kSegmentShift; ++s) {
-    segments_.push_back(MakeTableArray<Slot>(kSegmentSlots));
-  }
-  mask_ = count - 1;
-  // In place. A term's new home is its old home h, or h + old_count. Take
-  // out each cluster (a run of full slots between empty ones) and place its
-  // terms again: those that stay low land at or before their old slots,
-  // inside the cluster's own run (each had its home in the run and only the
-  // cluster's terms are placed there), so the clusters not yet taken out
-  // are not disturbed and every probe path stays unbroken; those that move
-  // up land in the new half, which the table's load keeps from filling and
-  // wrapping round. A cluster that wrapped round the old end (the last slot
-  // full) is taken out first and placed last, when nothing is taken out any
-  // more.
-  std::vector<Slot> wrapped;
-  if (At(old_count - 1).shape != 0) {
-    for (size_t i = 0; At(i).shape != 0; ++i) {
-      wrapped.push_back(At(i));
-      At(i) = Slot{};
-    }
-    for (size_t i = old_count - 1; At(i).shape != 0; --i) {
-      wrapped.push_back(At(i));
-      At(i) = Slot{};
-    }
-  }
-  std::vector<Slot> cluster;
-  for (size_t i = 0; i < old_count; ++i) {
-    if (At(i).shape == 0) continue;
-    cluster.clear();
-    for (; At(i).shape != 0; ++i) {
-      cluster.push_back(At(i));
-      At(i) = Slot{};
-    }
-    for (const Slot& slot : cluster) Place(slot);
-  }
-  for (const Slot& slot : wrapped) Place(slot);
+  slots_.swap(bigger);
+  mask_ = mask;
 }
 
 std::string_view TermTable::Term(uint32_t position) const {
-  const Slot& slot = At(position);
+  const Slot& slot = slots_[position];
   const uint16_t shape = slot.shape & kShapeMask;
   if (shape == kLong) {
     uint32_t length;
@@ -339,7 +284,7 @@ void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
   std::vector<Key> keys(size_);
   size_t k = 0;
   for (size_t i = 0; i <= mask_; ++i) {
-    if (At(i).shape == 0) continue;
+    if (slots_[i].shape == 0) continue;
     const uint32_t position = static_cast<uint32_t>(i);
     keys[k++] = Key{OrderPrefix(Term(position)), position};
   }
@@ -370,8 +315,7 @@ void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
 
 void TermTable::Clear() {
   if (size_ == 0) return;
-  const size_t n = mask_ < kSegmentSlots ? mask_ + 1 : kSegmentSlots;
-  for (TableArray<Slot>& segment : segments_) std::fill(segment.get(), segment.get() + n, Slot{});
+  std::fill(slots_.get(), slots_.get() + mask_ + 1, Slot{});
   size_ = 0;
   wide_.clear();
   arena_block_ = 0;

@@ -12,15 +12,11 @@
 // form: a TermStats of 64-bit counters in a side array, which the slot then
 // names. Results are exact whatever the counts.
 //
-// The slots of a large table are segments of 2 MiB (one huge page each).
-// Growth doubles the number of slots by adding as many segments as there
-// are and moving the slots within them, so each page of the table is
-// touched fresh once, and the old and the doubled table are never held side
-// by side. Slots move, so a term's position (its slot's index) is valid
-// only until the next insertion that grows the table or Clear; SortedOrder
-// and the accessors below work on positions. Clear keeps the segments and
-// the arena blocks for the next fill, so a run that spills many times
-// allocates its memory once.
+// Growth doubles the slot array and moves the slots, so a term's position
+// (its slot's index) is valid only until the next insertion that grows the
+// table or Clear; SortedOrder and the accessors below work on positions.
+// Clear keeps the slot array and the arena blocks for the next fill, so a
+// run that spills many times allocates its memory once.
 //
 // Not thread-safe: one task on one thread.
 #ifndef VOCS_FREQ_TERM_TABLE_H_
@@ -68,7 +64,7 @@ class TermTable {
   // first slot. Only affects speed.
   void Prefetch(uint32_t hash) const {
 #if defined(__GNUC__)
-    __builtin_prefetch(&At(hash & mask_), 1);
+    __builtin_prefetch(&slots_[hash & mask_], 1);
 #else
     (void)hash;
 #endif
@@ -76,7 +72,7 @@ class TermTable {
   // Starts loading the slot at `position`, for a walk in sorted order.
   void PrefetchPosition(uint32_t position) const {
 #if defined(__GNUC__)
-    __builtin_prefetch(&At(position));
+    __builtin_prefetch(&slots_[position]);
 #else
     (void)position;
 #endif
@@ -140,13 +136,6 @@ class TermTable {
   static_assert(sizeof(Slot) == 32);
 
   static constexpr size_t kArenaBlockSize = 1 << 20;
-  static constexpr size_t kSegmentShift = 16;
-  static constexpr size_t kSegmentSlots = size_t{1} << kSegmentShift;
-  static_assert(kSegmentSlots * sizeof(Slot) == kHugePageBytes);
-
-  Slot& At(size_t i) const {
-    return segments_[i >> kSegmentShift][i & (kSegmentSlots - 1)];
-  }
 
   // The shape and key a term has in its slot (the key of a long term is
   // unused here).
@@ -155,21 +144,16 @@ class TermTable {
   }
   static const char* LongBytes(const Slot& slot, uint32_t* length);
   static bool SameLongTerm(const Slot& slot, std::string_view term);
-  // The position of the slot holding `term`, or of the empty slot where it
-  // would go.
-  size_t Locate(std::string_view term, uint32_t hash) const;
+  // The slot holding `term`, or the empty slot where it would go.
+  Slot* Locate(std::string_view term, uint32_t hash) const;
   void Insert(Slot* slot, std::string_view term, uint32_t hash, int32_t record);
   // Moves the slot's counts to the wide form.
   void Widen(Slot* slot);
   static void CountWide(TermStats* stats, int32_t record);
   const char* CopyToArena(std::string_view term);
   void Grow();
-  // Writes `slot` into the first empty slot from its home.
-  void Place(const Slot& slot);
 
-  // mask_ + 1 slots: one segment of that many while they are fewer than
-  // kSegmentSlots, else segments of kSegmentSlots.
-  std::vector<TableArray<Slot>> segments_;
+  TableArray<Slot> slots_;  // mask_ + 1 slots
   size_t mask_ = 0;
   size_t size_ = 0;
   uint32_t total_limit_ = UINT32_MAX;

@@ -132,6 +132,62 @@ TEST_F(PairRunTest, DamagedRunsFailTheMerge) {
   }
 }
 
+// Runs longer than the reader's buffer: the checks hold across the buffers'
+// boundaries, and every record before a damaged one is still read.
+TEST(PairRunReaderTest, ReadsUpToTheFirstDamagedRecordOfALongRun) {
+  // Ids in the byte order of their terms, so that rank = id.
+  TermIdTable terms;
+  constexpr uint32_t kTerms = 300;
+  for (uint32_t i = 0; i < kTerms; ++i) {
+    std::string term = std::to_string(1000 + i);
+    ASSERT_EQ(terms.Intern(term), i);
+  }
+  terms.UpdateOrder();
+  const int bits = RankBits(terms.size());
+  std::vector<PairRecord> sound;
+  for (uint32_t a = 0; a < kTerms; ++a) {
+    for (uint32_t b = 0; b < kTerms; ++b) sound.push_back({a, b, int64_t{a} * 7 + b + 1});
+  }
+  // 16384 records a buffer (256 KiB): damage in the first record of the
+  // second buffer, in the middle of the third, and in the last record.
+  const size_t kBuffer = 16384;
+  struct Case {
+    const char* what;
+    size_t at;  // the damaged record; sound.size(): none
+    PairRecord record;
+  };
+  const std::vector<Case> cases = {
+      {"a sound run", sound.size(), {}},
+      {"the pair before, across a buffer's boundary", kBuffer, sound[kBuffer - 1]},
+      {"a pair out of order mid-buffer", 2 * kBuffer + 77, sound[2 * kBuffer + 70]},
+      {"an unknown id", 2 * kBuffer + 77, {kTerms, 0, 1}},
+      {"a count of 0 in the last record", sound.size() - 1, {kTerms - 1, kTerms - 1, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<PairRecord> records = sound;
+    if (c.at < records.size()) records[c.at] = c.record;
+    ScopedTempDir dir;
+    const std::string path = dir.Sub("run");
+    std::string bytes(records.size() * sizeof(PairRecord), '\0');
+    std::memcpy(bytes.data(), records.data(), bytes.size());
+    ASSERT_TRUE(WriteStringToFile(Env::Default(), path, bytes));
+    PairRunReader reader(&terms, bits);
+    ASSERT_TRUE(reader.Open(path));
+    size_t read = 0;
+    bool same = true;
+    while (reader.Next()) {
+      const PairRecord& r = records[read++];
+      same = same && reader.key() == ((uint64_t{r.id1} << bits) | r.id2) &&
+             reader.count() == r.count;
+    }
+    EXPECT_TRUE(same);
+    EXPECT_EQ(read, c.at);
+    EXPECT_EQ(reader.failed(), c.at < records.size());
+    EXPECT_FALSE(reader.Next());
+  }
+}
+
 TEST_F(PairRunTest, AReadErrorInARunFailsTheMerge) {
   Record("abcd/efgh");
   Record("abcd/ijkl");

@@ -274,13 +274,11 @@ std::string_view CooccurrenceTask::ShareText(ValueText* text, PairValue value, i
 
 std::string CooccurrenceTask::DumpPairsForTesting() const {
   std::vector<std::pair<std::pair<std::string_view, std::string_view>, int64_t>> pairs;
-  auto add = [&](uint64_t key, int64_t count) {
+  pairTable_.ForEach([&](uint64_t key, int64_t count) {
     pairs.push_back({{termCountTable_.Term(static_cast<uint32_t>(key >> 32)),
                       termCountTable_.Term(static_cast<uint32_t>(key))},
                      count});
-  };
-  pairTable_.ForEach(add);
-  densePairs_.ForEach(add);
+  });
   std::sort(pairs.begin(), pairs.end());
   std::string dump;
   for (const auto& [terms, count] : pairs) {

@@ -201,28 +201,15 @@ bool CooccurrenceTask::CountPairsAcross(const std::vector<uint32_t>& ids1,
 bool CooccurrenceTask::CountBlock(size_t n) {
   const uint64_t* keys = block_.data();
   for (size_t k = 0; k < n; ++k) {
-    if (k + kPrefetchDistance < n) {
-      const uint64_t ahead = keys[k + kPrefetchDistance];
-      if (DensePairCounts::Covers(ahead)) {
-        densePairs_.Prefetch(ahead);
-      } else {
-        pairTable_.Prefetch(ahead);
-      }
-    }
+    if (k + kPrefetchDistance < n) pairTable_.Prefetch(keys[k + kPrefetchDistance]);
     if (!AddPairKey(keys[k])) return false;
   }
   return true;
 }
 
 inline bool CooccurrenceTask::AddPairKey(uint64_t key) {
-  // The pairs are counted, and the threshold reached, in the order the
-  // records give them, whichever of the two holds a pair.
-  if (DensePairCounts::Covers(key)) {
-    if (!densePairs_.Add(key)) return true;
-  } else {
-    pairTable_.Add(key);
-  }
-  if (HeldPairs() >= spill_threshold_) return SpillAndClear();
+  pairTable_.Add(key);
+  if (pairTable_.size() >= spill_threshold_) return SpillAndClear();
   return true;
 }
 
@@ -242,7 +229,6 @@ bool CooccurrenceTask::AddPairForTesting(std::string_view term1, std::string_vie
 bool CooccurrenceTask::SpillAndClear() {
   const bool ok = SpillPairs();
   pairTable_.Clear();
-  densePairs_.Clear();
   if (!ok) spill_failed_ = true;
   return ok;
 }
@@ -256,13 +242,9 @@ bool CooccurrenceTask::SpillPairs() {
   termCountTable_.UpdateOrder();
   const int bits = RankBits(termCountTable_.size());
   const uint64_t low_mask = (uint64_t{1} << bits) - 1;
-  const size_t n = HeldPairs();
-  // The array's pairs join the table's in its storage, which the sort
-  // below needs to hold them all.
-  pairTable_.EnsureCapacity(n);
+  const size_t n = pairTable_.size();
   int64_t max_count = 0;
   Slot* entries = pairTable_.TakeEntries(&max_count);
-  densePairs_.MoveTo(entries + pairTable_.size(), &max_count);
   auto rank_key = [&](uint64_t key) {
     return (static_cast<uint64_t>(termCountTable_.Rank(static_cast<uint32_t>(key >> 32)))
             << bits) |
@@ -297,18 +279,16 @@ bool CooccurrenceTask::SpillPairs() {
 
 int CooccurrenceTask::Finish() {
   if (spill_failed_) return VOCS_E_NO_RESULT_FILE;
-  if (HeldPairs() > 0 || spillFiles().empty()) {
+  if (!pairTable_.empty() || spillFiles().empty()) {
     const bool spilled = SpillPairs();
     if (!spilled) {
       pairTable_.Release();
-      densePairs_.Release();
       spill_failed_ = true;
       return VOCS_E_NO_RESULT_FILE;
     }
   }
   // Counting is over: the table's storage holds the merged pairs for
   // delivery, or goes.
-  densePairs_.Release();
   KeepStorageForMergedPairs();
   // Even a single run is merged: the spill files hold ids, the result file
   // pair lines.

@@ -63,7 +63,6 @@
 #include <string_view>
 #include <vector>
 
-#include "cooc/dense_pair_counts.h"
 #include "cooc/pair_count_table.h"
 #include "cooc/pair_line.h"
 #include "cooc/pair_values.h"
@@ -166,7 +165,7 @@ class CooccurrenceTask : public SpillingTask {
   // Number of terms in termCountTable.
   size_t TermCountTableSizeForTesting() const { return termCountTable_.counted_terms(); }
   // Number of distinct pairs held in memory.
-  size_t PairTableSizeForTesting() const { return HeldPairs(); }
+  size_t PairTableSizeForTesting() const { return pairTable_.size(); }
   // Whether the pairs of the result file are held for delivery.
   bool HoldsMergedPairsForTesting() const { return merged_.kept; }
   // Drops them, so that delivery reads the result file.
@@ -192,11 +191,8 @@ class CooccurrenceTask : public SpillingTask {
   bool CountPairsWithin(const std::vector<uint32_t>& ids);
   bool CountPairsAcross(const std::vector<uint32_t>& ids1, const std::vector<uint32_t>& ids2);
   bool CountBlock(size_t n);
-  // Counts one pair in the pair table or the dense array (the term counts
-  // are the caller's).
+  // Counts one pair in the pair table (the term counts are the caller's).
   bool AddPairKey(uint64_t key);
-  // Distinct pairs held in memory: the spill threshold counts them.
-  size_t HeldPairs() const { return pairTable_.size() + densePairs_.size(); }
   bool SpillAndClear();
   // Emits a batch of result lines (at most the reader's batch size).
   void DeliverBatch(const std::string_view* lines, size_t n);
@@ -224,10 +220,7 @@ class CooccurrenceTask : public SpillingTask {
   static constexpr size_t kRankAhead = 16;
   static constexpr size_t kTermAhead = 8;
 
-  // Every pair is held in exactly one of the two: the pairs of two small ids
-  // in the array, the others in the table.
   PairCountTable pairTable_;
-  DensePairCounts densePairs_;
   int64_t totalTermCount_ = 0;
   TermIdTable termCountTable_;
 

@@ -60,12 +60,6 @@ void PairCountTable::Grow() {
   Rehash(next);
 }
 
-void PairCountTable::EnsureCapacity(size_t slots) {
-  int bits = 64 - shift_;
-  while ((size_t{1} << bits) < slots) ++bits;
-  if (bits != 64 - shift_) Rehash(bits);
-}
-
 int64_t PairCountTable::Count(uint64_t key) const {
   for (size_t i = SlotOf(key);; i = (i + 1) & mask_) {
     const Slot& s = slots_[i];

@@ -97,8 +97,6 @@ class PairCountTable {
   // with the largest count among them in *max_count; the table must be
   // cleared before it is used again.
   Slot* TakeEntries(int64_t* max_count);
-  // Grows the storage, by doubling, to at least `slots` slots.
-  void EnsureCapacity(size_t slots);
   // Empties the table, keeping its storage.
   void Clear();
   // Empties the table and gives its storage back.

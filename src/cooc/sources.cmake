@@ -2,7 +2,6 @@
 list(APPEND VOCS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/cooccurrence_task.cc
   ${CMAKE_CURRENT_LIST_DIR}/cooccurrence_delivery.cc
-  ${CMAKE_CURRENT_LIST_DIR}/dense_pair_counts.cc
   ${CMAKE_CURRENT_LIST_DIR}/pair_count_table.cc
   ${CMAKE_CURRENT_LIST_DIR}/pair_line.cc
   ${CMAKE_CURRENT_LIST_DIR}/pair_run.cc

@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -89,6 +91,32 @@ TEST_F(PairRunTest, MoreRunsThanOnePassTakesMergeThroughIntermediateFiles) {
     EXPECT_EQ(name.find(".tx2"), std::string::npos) << name;
   }
   EXPECT_EQ(ListTree(work()).size(), runs + 1);
+}
+
+TEST_F(PairRunTest, ManyPairsOverSeveralRunsMergeAsAnOrderedMapCountsThem) {
+  // More pairs than the merge writes in one batch, and runs of several of
+  // the reader's reads' worth of terms, against the obvious count.
+  task_.SetSpillThresholdForTesting(700);
+  std::mt19937 random(7);
+  std::map<std::pair<std::string, std::string>, int64_t> reference;
+  for (int r = 0; r < 300; ++r) {
+    std::vector<std::string> terms(3 + random() % 8);
+    for (std::string& term : terms) term = "w" + std::to_string(1000 + random() % 90);
+    std::string content;
+    for (const std::string& term : terms) content += (content.empty() ? "" : "/") + term;
+    for (size_t i = 0; i < terms.size(); ++i) {
+      for (size_t j = i + 1; j < terms.size(); ++j) ++reference[{terms[i], terms[j]}];
+    }
+    Record(content);
+  }
+  ASSERT_GE(task_.spillFiles().size(), 3u);
+  ASSERT_EQ(task_.Finish(), 0);
+  std::string expected;
+  for (const auto& [pair, count] : reference) {
+    expected += pair.first + "\t" + pair.second + "\t" + std::to_string(count) + "\n";
+  }
+  ASSERT_GT(reference.size(), 1000u);
+  EXPECT_EQ(ReadFileOrMissing(task_.resultPath()), expected);
 }
 
 TEST_F(PairRunTest, DamagedRunsFailTheMerge) {

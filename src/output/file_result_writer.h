@@ -12,9 +12,12 @@
 //   co-occurrence: 词条1名称 词条2名称 共现频率 支持度1 支持度2 置信度
 //
 // open creates the directory part of the path with its parents, creates or
-// truncates the file and writes the header. A write that fails (a full disk)
-// is reported by writeRecord and, for good, by finish, so a truncated result
-// is never reported as a success.
+// truncates the file and writes the header. Records are composed straight
+// into a buffer of the writer's own, which goes to the file in pieces larger
+// than the file's buffer (so they reach the system without another copy). A
+// write that fails (a full disk) is reported by the writeRecord that hands
+// the buffer over and by every later one, and for good by finish, so a
+// truncated result is never reported as a success.
 #ifndef VOCS_OUTPUT_FILE_RESULT_WRITER_H_
 #define VOCS_OUTPUT_FILE_RESULT_WRITER_H_
 
@@ -28,6 +31,7 @@ namespace vocs {
 
 class FileResultWriter : public ResultWriter {
  public:
+  ~FileResultWriter() override;  // hands over composed lines; finish reports
   // VOCS_E_OUTPUT_PATH when the path has no separator or its directory cannot
   // be made; VOCS_E_NO_RESULT_FILE when the file cannot be created or the
   // header cannot be written.
@@ -40,9 +44,20 @@ class FileResultWriter : public ResultWriter {
   virtual void ComposeHeader(std::string* line) const { line->clear(); }
   // Appends line_ to the file; false when the write failed.
   bool WriteLine();
+  // Appends the first `count` fields of the record (fewer when it has fewer)
+  // joined by TABs, and CR LF; 0 or VOCS_E_NO_RESULT_FILE once a write has
+  // failed.
+  int WriteFields(RecordView record, size_t count);
 
   std::unique_ptr<WritableFile> file_;
   bool write_failed_ = false;
+
+ private:
+  // Hands the composed lines to the file; false when the write failed.
+  bool FlushPending();
+
+  std::string pending_;        // composed lines; its size is its capacity
+  size_t pending_length_ = 0;  // the bytes of pending_ not yet handed over
 };
 
 class FrequencyFileWriter final : public FileResultWriter {

@@ -125,6 +125,60 @@ TEST_F(FileResultWriterTest, FullDiskIsReportedNotHidden) {
   FrequencyFileWriter writer;
   ASSERT_EQ(writer.open(Path("f.txt")), 0);
   env.FillDiskAfter(10);
+  // Lines are handed to the file in pieces of tens of kilobytes: the failure
+  // surfaces at the first hand-over, and every later record reports it too.
+  int first_failure = -1;
+  for (int i = 0; i < 10000 && first_failure < 0; ++i) {
+    if (writer.writeRecord(kRecord) != 0) first_failure = i;
+  }
+  ASSERT_GT(first_failure, 0);
+  EXPECT_LT(first_failure, 10000);
+  EXPECT_EQ(writer.writeRecord(kRecord), VOCS_E_NO_RESULT_FILE);
+  EXPECT_EQ(writer.finish(), VOCS_E_NO_RESULT_FILE);
+}
+
+TEST_F(FileResultWriterTest, FullDiskOnTheLastLinesIsReportedByFinish) {
+  FaultInjectionEnv env;
+  ScopedEnvForTesting scoped(&env);
+  FrequencyFileWriter writer;
+  ASSERT_EQ(writer.open(Path("f.txt")), 0);
+  env.FillDiskAfter(10);
+  EXPECT_EQ(writer.writeRecord(kRecord), 0);  // still in the writer's buffer
+  EXPECT_EQ(writer.finish(), VOCS_E_NO_RESULT_FILE);
+}
+
+TEST_F(FileResultWriterTest, ManyAndLongLinesArriveWholeAndInOrder) {
+  // Lines across several hand-overs, one longer than the writer's whole
+  // buffer, one that just fills what is left, and short ones around them.
+  CooccurrenceFileWriter writer;
+  ASSERT_EQ(writer.open(Path("c.txt")), 0);
+  std::string expected = kCooccurrenceHeader;
+  const std::string huge(300000, 'h');
+  for (int i = 0; i < 20000; ++i) {
+    const std::string first = "t" + std::to_string(i);
+    std::string second = "u";
+    if (i == 7000) second = huge;
+    if (i == 12000) second.assign(70000 + i % 7, 'w');
+    const CooccurrenceRecord record = {first, second, "3", "0.5000", "0.2500", "0.7500"};
+    ASSERT_EQ(writer.writeRecord(record), 0) << i;
+    expected += first + "\t" + second + "\t3\t0.5000\t0.2500\t0.7500\r\n";
+  }
+  ASSERT_EQ(writer.finish(), 0);
+  EXPECT_TRUE(ReadFileOrMissing(Path("c.txt")) == expected);
+}
+
+TEST_F(FileResultWriterTest, WriterDestroyedBeforeFinishKeepsItsLines) {
+  {
+    FrequencyFileWriter writer;
+    ASSERT_EQ(writer.open(Path("f.txt")), 0);
+    writer.writeRecord(kRecord);
+  }
+  EXPECT_EQ(ReadFileOrMissing(Path("f.txt")),
+            kFrequencyHeader + "\xB0\xA1\xB0\xA2\t3\t2\t2\t1\t0\t0.7500\r\n");
+}
+
+TEST_F(FileResultWriterTest, RecordWithoutAnOpenFileIsRefused) {
+  FrequencyFileWriter writer;
   EXPECT_EQ(writer.writeRecord(kRecord), VOCS_E_NO_RESULT_FILE);
   EXPECT_EQ(writer.finish(), VOCS_E_NO_RESULT_FILE);
 }

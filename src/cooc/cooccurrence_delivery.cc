@@ -26,12 +26,6 @@ namespace {
 constexpr size_t kDeliveryBatch = 32;
 // The result file is read in pieces of this size.
 constexpr size_t kReadChunk = 1 << 20;
-// Delivery of the kept pairs fetches the place of a pair's term2 and its
-// count this many pairs ahead, and the term's bytes, which need the place,
-// a few pairs later.
-constexpr size_t kRankAhead = 16;
-constexpr size_t kTermAhead = 8;
-
 // Whether `term`, written into a pair line, reads back from it as itself:
 // the line's scan takes a byte of 0x80 or above together with the byte after
 // it, so such a byte must have its second byte within the term, and no byte

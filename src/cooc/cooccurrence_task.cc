@@ -23,6 +23,9 @@ namespace {
 constexpr size_t kBlockSize = 1024;
 constexpr size_t kPrefetchDistance = 12;
 
+// Pairs the final merge gathers before it writes their lines.
+constexpr size_t kMergeBatch = 256;
+
 constexpr std::string_view kSlash = "/";
 
 // Length of the delimiter character at text[pos]: two bytes when its first
@@ -333,15 +336,38 @@ bool CooccurrenceTask::MergeSpillFiles() {
   merged_.count_bits = 64 - 2 * bits;
   merged_.size = 0;
   const std::vector<std::string> last(runs.begin() + static_cast<ptrdiff_t>(first), runs.end());
-  const bool merged = MergePairRuns(terms, last, [&](uint64_t key, int64_t count) {
-    PairLineCodec::Entry entry;
-    entry.term1 = terms.TermAtRank(static_cast<uint32_t>(key >> bits));
-    entry.term2 = terms.TermAtRank(static_cast<uint32_t>(key & low_mask));
-    entry.count = count;
-    out.AddInOrder(entry);
-    if (merged_.kept) KeepMergedPair(key, count);
+  // The merged pairs are written a batch at a time: term2's place in the
+  // ordered terms and then its bytes are random reads, fetched some pairs
+  // ahead of the line that needs them.
+  struct MergedPair {
+    uint64_t key;
+    int64_t count;
+  };
+  std::vector<MergedPair> batch(kMergeBatch);
+  size_t fill = 0;
+  auto write_batch = [&] {
+    auto rank2_at = [&](size_t i) { return static_cast<uint32_t>(batch[i].key & low_mask); };
+    for (size_t i = 0; i < fill; ++i) {
+      if (i + kRankAhead < fill) terms.PrefetchRank(rank2_at(i + kRankAhead));
+      if (i + kTermAhead < fill) terms.PrefetchTermAtRank(rank2_at(i + kTermAhead));
+      const MergedPair& pair = batch[i];
+      PairLineCodec::Entry entry;
+      entry.term1 = terms.TermAtRank(static_cast<uint32_t>(pair.key >> bits));
+      entry.term2 = terms.TermAtRank(rank2_at(i));
+      entry.count = pair.count;
+      out.AddInOrder(entry);
+      if (merged_.kept) KeepMergedPair(pair.key, pair.count);
+    }
+    fill = 0;
     return out.ok();
+  };
+  const bool merged = MergePairRuns(terms, last, [&](uint64_t key, int64_t count) {
+    batch[fill++] = MergedPair{key, count};
+    return fill < kMergeBatch || write_batch();
   });
+  // What a failed merge had gathered is written as well, as the pairs
+  // before the failure always were.
+  write_batch();
   if (!out.Finish() || !merged) {
     merged_ = MergedPairs();
     return false;

@@ -213,6 +213,13 @@ class CooccurrenceTask : public SpillingTask {
   // Gives the pair table room for the spill threshold, once.
   void ReserveTable();
 
+  // Writing the merged pairs' lines and delivering them read term2 at a
+  // random rank: its place in the ordered terms (and its count) is fetched
+  // this many pairs ahead, and its bytes, which need the place, a few pairs
+  // later.
+  static constexpr size_t kRankAhead = 16;
+  static constexpr size_t kTermAhead = 8;
+
   PairCountTable pairTable_;
   int64_t totalTermCount_ = 0;
   TermIdTable termCountTable_;

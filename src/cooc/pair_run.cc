@@ -47,6 +47,7 @@ bool PairRunReader::Open(const std::string& path) {
     return false;
   }
   buffer_.resize(kBufferRecords);
+  keys_.resize(kBufferRecords);
   return true;
 }
 
@@ -72,26 +73,37 @@ bool PairRunReader::Fill() {
   next_ = 0;
   end_ = have / sizeof(PairRecord);
   partial_bytes_ = have % sizeof(PairRecord);
+  const size_t terms = terms_->size();
+  bad_at_ = end_;
+  for (size_t i = 0; i < end_; ++i) {
+    const PairRecord& r = buffer_[i];
+    if (r.id1 >= terms || r.id2 >= terms || r.count < 1) {
+      bad_at_ = i;
+      break;
+    }
+    const uint64_t key =
+        (static_cast<uint64_t>(terms_->Rank(r.id1)) << bits_) | terms_->Rank(r.id2);
+    if (started_ && key <= last_key_) {
+      bad_at_ = i;
+      break;
+    }
+    started_ = true;
+    last_key_ = key;
+    keys_[i] = key;
+  }
   return true;
 }
 
 bool PairRunReader::Next() {
   if (failed_ || file_ == nullptr) return false;
   if (next_ == end_ && !Fill()) return false;
-  const PairRecord& r = buffer_[next_++];
-  const size_t terms = terms_->size();
-  if (r.id1 >= terms || r.id2 >= terms || r.count < 1) {
+  if (next_ == bad_at_) {
     failed_ = true;
     return false;
   }
-  const uint64_t key = (static_cast<uint64_t>(terms_->Rank(r.id1)) << bits_) | terms_->Rank(r.id2);
-  if (started_ && key <= key_) {
-    failed_ = true;
-    return false;
-  }
-  started_ = true;
-  key_ = key;
-  count_ = r.count;
+  key_ = keys_[next_];
+  count_ = buffer_[next_].count;
+  ++next_;
   return true;
 }
 

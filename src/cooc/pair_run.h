@@ -80,16 +80,23 @@ class PairRunReader {
   bool failed() const { return failed_; }
 
  private:
+  // Reads the next records and turns them into keys, all at once so that
+  // the rank lookups of many records are under way together.
   bool Fill();
 
   const TermIdTable* terms_;
   int bits_;
   std::unique_ptr<SequentialFile> file_;
   std::vector<PairRecord> buffer_;
+  std::vector<uint64_t> keys_;  // the key of each record of the buffer
   size_t next_ = 0;
   size_t end_ = 0;
+  // The first record of the buffer that fails a check, else end_: the
+  // records before it are still read, and Next fails when it reaches it.
+  size_t bad_at_ = 0;
   size_t partial_bytes_ = 0;  // bytes of an incomplete record at the buffer's end
-  bool started_ = false;
+  uint64_t last_key_ = 0;     // of the last record checked
+  bool started_ = false;      // whether a record has been checked
   bool failed_ = false;
   uint64_t key_ = 0;
   int64_t count_ = 0;

@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,32 @@ TEST_F(PairRunTest, MoreRunsThanOnePassTakesMergeThroughIntermediateFiles) {
   EXPECT_EQ(ListTree(work()).size(), runs + 1);
 }
 
+TEST_F(PairRunTest, ManyPairsOverSeveralRunsMergeAsAnOrderedMapCountsThem) {
+  // More pairs than the merge writes in one batch, and runs of several of
+  // the reader's reads' worth of terms, against the obvious count.
+  task_.SetSpillThresholdForTesting(700);
+  std::mt19937 random(7);
+  std::map<std::pair<std::string, std::string>, int64_t> reference;
+  for (int r = 0; r < 300; ++r) {
+    std::vector<std::string> terms(3 + random() % 8);
+    for (std::string& term : terms) term = "w" + std::to_string(1000 + random() % 90);
+    std::string content;
+    for (const std::string& term : terms) content += (content.empty() ? "" : "/") + term;
+    for (size_t i = 0; i < terms.size(); ++i) {
+      for (size_t j = i + 1; j < terms.size(); ++j) ++reference[{terms[i], terms[j]}];
+    }
+    Record(content);
+  }
+  ASSERT_GE(task_.spillFiles().size(), 3u);
+  ASSERT_EQ(task_.Finish(), 0);
+  std::string expected;
+  for (const auto& [pair, count] : reference) {
+    expected += pair.first + "\t" + pair.second + "\t" + std::to_string(count) + "\n";
+  }
+  ASSERT_GT(reference.size(), 1000u);
+  EXPECT_EQ(ReadFileOrMissing(task_.resultPath()), expected);
+}
+
 TEST_F(PairRunTest, DamagedRunsFailTheMerge) {
   struct Case {
     const char* what;
@@ -129,6 +157,62 @@ TEST_F(PairRunTest, DamagedRunsFailTheMerge) {
     }
     // Nothing is lost: the runs stay for a look at what happened.
     EXPECT_TRUE(std::filesystem::exists(task.spillFiles()[0]));
+  }
+}
+
+// Runs longer than the reader's buffer: the checks hold across the buffers'
+// boundaries, and every record before a damaged one is still read.
+TEST(PairRunReaderTest, ReadsUpToTheFirstDamagedRecordOfALongRun) {
+  // Ids in the byte order of their terms, so that rank = id.
+  TermIdTable terms;
+  constexpr uint32_t kTerms = 300;
+  for (uint32_t i = 0; i < kTerms; ++i) {
+    std::string term = std::to_string(1000 + i);
+    ASSERT_EQ(terms.Intern(term), i);
+  }
+  terms.UpdateOrder();
+  const int bits = RankBits(terms.size());
+  std::vector<PairRecord> sound;
+  for (uint32_t a = 0; a < kTerms; ++a) {
+    for (uint32_t b = 0; b < kTerms; ++b) sound.push_back({a, b, int64_t{a} * 7 + b + 1});
+  }
+  // 16384 records a buffer (256 KiB): damage in the first record of the
+  // second buffer, in the middle of the third, and in the last record.
+  const size_t kBuffer = 16384;
+  struct Case {
+    const char* what;
+    size_t at;  // the damaged record; sound.size(): none
+    PairRecord record;
+  };
+  const std::vector<Case> cases = {
+      {"a sound run", sound.size(), {}},
+      {"the pair before, across a buffer's boundary", kBuffer, sound[kBuffer - 1]},
+      {"a pair out of order mid-buffer", 2 * kBuffer + 77, sound[2 * kBuffer + 70]},
+      {"an unknown id", 2 * kBuffer + 77, {kTerms, 0, 1}},
+      {"a count of 0 in the last record", sound.size() - 1, {kTerms - 1, kTerms - 1, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<PairRecord> records = sound;
+    if (c.at < records.size()) records[c.at] = c.record;
+    ScopedTempDir dir;
+    const std::string path = dir.Sub("run");
+    std::string bytes(records.size() * sizeof(PairRecord), '\0');
+    std::memcpy(bytes.data(), records.data(), bytes.size());
+    ASSERT_TRUE(WriteStringToFile(Env::Default(), path, bytes));
+    PairRunReader reader(&terms, bits);
+    ASSERT_TRUE(reader.Open(path));
+    size_t read = 0;
+    bool same = true;
+    while (reader.Next()) {
+      const PairRecord& r = records[read++];
+      same = same && reader.key() == ((uint64_t{r.id1} << bits) | r.id2) &&
+             reader.count() == r.count;
+    }
+    EXPECT_TRUE(same);
+    EXPECT_EQ(read, c.at);
+    EXPECT_EQ(reader.failed(), c.at < records.size());
+    EXPECT_FALSE(reader.Next());
   }
 }
 

@@ -1,7 +1,6 @@
 #include "freq/frequency_task.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "freq/term_line.h"
 #include "freq/term_run.h"
@@ -153,19 +152,15 @@ void FrequencyTask::CountPendingTokens() {
 }
 
 void FrequencyTask::CountTokens(std::string_view text, size_t first_new) {
-  // A lookup misses the cache twice, on its slot and on the entry the slot
-  // names. Slots are fetched kSlotAhead tokens before their count, entries
-  // kEntryAhead tokens before, when their slot has arrived. Tokens are
-  // gathered over records (kTokenBatch), so that the first lookups of a
-  // record do not wait for their own fetches.
-  constexpr size_t kSlotAhead = 16;
-  constexpr size_t kEntryAhead = 6;
+  // A lookup of a short term misses the cache once, on its slot, which is
+  // fetched kAhead tokens before its count. Tokens are gathered over records
+  // (kTokenBatch), so that the first lookups of a record do not wait for
+  // their own fetches.
+  constexpr size_t kAhead = 16;
   const size_t n = tokens_.size();
-  for (size_t i = 0; i < n && i < kSlotAhead; ++i) terms_.PrefetchSlot(tokens_[i].hash);
-  for (size_t i = 0; i < n && i < kEntryAhead; ++i) terms_.PrefetchEntry(tokens_[i].hash);
+  for (size_t i = 0; i < n && i < kAhead; ++i) terms_.Prefetch(tokens_[i].hash);
   for (size_t i = 0; i < n; ++i) {
-    if (i + kSlotAhead < n) terms_.PrefetchSlot(tokens_[i + kSlotAhead].hash);
-    if (i + kEntryAhead < n) terms_.PrefetchEntry(tokens_[i + kEntryAhead].hash);
+    if (i + kAhead < n) terms_.Prefetch(tokens_[i + kAhead].hash);
     const Token& token = tokens_[i];
     const char* base = i < first_new ? batch_text_.data() : text.data();
     CountCutTermIn(std::string_view(base + token.offset, token.length), token.hash,
@@ -188,35 +183,12 @@ void FrequencyTask::CountCutTerm(std::string_view term, uint32_t hash) {
 }
 
 void FrequencyTask::CountCutTermIn(std::string_view term, uint32_t hash, int32_t r) {
-  bool inserted = false;
-  TermStats* s = terms_.FindOrInsert(term, hash, &inserted);
-  if (inserted) {
-    s->total = 1;
-    s->records = 1;
-    s->maxCount = 0;
-    s->minCount = std::numeric_limits<int64_t>::max();
-    s->currentCount = 1;
-    s->lastRecord = r;
-  } else if (s->lastRecord == r) {
-    ++s->currentCount;
-    ++s->total;
-  } else {
-    // First occurrence in a new record: fold the finished one.
-    if (s->currentCount > s->maxCount) s->maxCount = s->currentCount;
-    if (s->currentCount < s->minCount) s->minCount = s->currentCount;
-    ++s->total;
-    ++s->records;
-    s->currentCount = 1;
-    s->lastRecord = r;
-  }
+  terms_.Count(term, hash, r);
 }
 
 void FrequencyTask::FoldPendingCounts() {
   CountPendingTokens();
-  terms_.ForEachStats([](TermStats& s) {
-    if (s.currentCount > s.maxCount) s.maxCount = s.currentCount;
-    if (s.currentCount < s.minCount) s.minCount = s.currentCount;
-  });
+  terms_.FoldPendingCounts();
 }
 
 int FrequencyTask::EndRecord(int32_t) {
@@ -265,17 +237,17 @@ bool FrequencyTask::WriteSpillFile(SpillForm form) {
 template <typename Add>
 void FrequencyTask::WriteSortedTerms(Add add) {
   terms_.SortedOrder(&order_);
-  // Sorted order jumps around the entries: fetch a few ahead.
+  // Sorted order jumps around the slots: fetch a few ahead.
   constexpr size_t kAhead = 8;
   const size_t n = order_.size();
   for (size_t i = 0; i < n; ++i) {
-    if (i + kAhead < n) terms_.PrefetchIndex(order_[i + kAhead]);
-    const uint32_t index = order_[i];
-    const TermStats& s = terms_.Stats(index);
+    if (i + kAhead < n) terms_.PrefetchPosition(order_[i + kAhead]);
+    const uint32_t position = order_[i];
+    const TermStats s = terms_.Stats(position);
     // The count in the term's last record is folded here, on the way out,
     // rather than by a walk over the whole table first; folding it again
     // changes nothing.
-    add(TermEntry{terms_.Term(index),
+    add(TermEntry{terms_.Term(position),
                   SpillCounts{s.total, s.records, std::max(s.maxCount, s.currentCount),
                               std::min(s.minCount, s.currentCount)}});
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "sorted_run/radix_sort.h"
@@ -70,123 +71,181 @@ TermTable::TermTable()
 
 TermTable::~TermTable() = default;
 
-bool TermTable::SameTerm(const Entry& entry, std::string_view term) {
-  if (entry.length != term.size()) return false;
-  if (term.size() <= kInlineBytes) {
-    // The stored term is zero-padded to the inline size; the probe's words
-    // are padded the same way: two word compares.
-    const size_t n = term.size();
-    uint64_t a;
-    uint32_t c;
-    std::memcpy(&a, entry.bytes, 8);
-    std::memcpy(&c, entry.bytes + 8, 4);
-    const uint64_t b = LoadPaddedWord(term.data(), n < 8 ? n : 8);
-    const uint64_t d = n > 8 ? LoadPaddedWord(term.data() + 8, n - 8) : 0;
-    return a == b && c == d;
-  }
+const char* TermTable::LongBytes(const Slot& slot, uint32_t* length) {
   const char* data;
-  std::memcpy(&data, entry.bytes, sizeof(data));
-  return std::memcmp(data, term.data(), term.size()) == 0;
+  std::memcpy(&data, &slot.key, sizeof(data));
+  std::memcpy(length, data, sizeof(*length));
+  return data + sizeof(*length);
 }
 
-void TermTable::PrefetchSlot(uint32_t hash) const {
-#if defined(__GNUC__)
-  __builtin_prefetch(&slots_[hash & mask_]);
-#else
-  (void)hash;
-#endif
+bool TermTable::SameLongTerm(const Slot& slot, std::string_view term) {
+  uint32_t length;
+  const char* bytes = LongBytes(slot, &length);
+  return length == term.size() && std::memcmp(bytes, term.data(), term.size()) == 0;
 }
 
-void TermTable::PrefetchEntry(uint32_t hash) const {
-#if defined(__GNUC__)
-  const Slot& slot = slots_[hash & mask_];
-  if (slot.hash == hash && slot.entry_plus_one != 0) {
-    __builtin_prefetch(&EntryAt(slot.entry_plus_one - 1));
-  }
-#else
-  (void)hash;
-#endif
-}
-
-void TermTable::PrefetchIndex(uint32_t index) const {
-#if defined(__GNUC__)
-  __builtin_prefetch(&EntryAt(index));
-#else
-  (void)index;
-#endif
-}
-
-TermStats* TermTable::Find(std::string_view term) {
-  const uint32_t hash = HashTerm(term);
-  for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
-    const Slot& slot = slots_[i];
-    if (slot.entry_plus_one == 0) return nullptr;
-    if (slot.hash != hash) continue;
-    Entry& entry = EntryAt(slot.entry_plus_one - 1);
-    if (SameTerm(entry, term)) return &entry.stats;
-  }
-}
-
-TermStats* TermTable::FindOrInsert(std::string_view term, uint32_t hash, bool* inserted) {
-  size_t i = hash & mask_;
-  for (;; i = (i + 1) & mask_) {
-    const Slot& slot = slots_[i];
-    if (slot.entry_plus_one == 0) break;
-    if (slot.hash != hash) continue;
-    Entry& entry = EntryAt(slot.entry_plus_one - 1);
-    if (SameTerm(entry, term)) {
-      *inserted = false;
-      return &entry.stats;
+TermTable::Slot* TermTable::Locate(std::string_view term, uint32_t hash) const {
+  const uint16_t shape = ShapeOf(term);
+  if (shape != kLong) {
+    // An inline term is its padded word and its length: no bytes elsewhere.
+    const uint64_t key = LoadPaddedWord(term.data(), term.size());
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      Slot* slot = &slots_[i];
+      if (slot->key == key && (slot->shape & kShapeMask) == shape) return slot;
+      if (slot->shape == 0) return slot;
     }
   }
-  // New term. Keep the load factor at or below 0.7 so probes stay short.
+  for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+    Slot* slot = &slots_[i];
+    if (slot->shape == 0) return slot;
+    if (slot->hash == hash && (slot->shape & kShapeMask) == kLong && SameLongTerm(*slot, term)) {
+      return slot;
+    }
+  }
+}
+
+void TermTable::Count(std::string_view term, uint32_t hash, int32_t record) {
+  Slot* slot = Locate(term, hash);
+  if (slot->shape == 0) {
+    Insert(slot, term, hash, record);
+    return;
+  }
+  if (slot->shape & kWide) {
+    CountWide(&wide_[slot->total], record);
+    return;
+  }
+  if (slot->total == total_limit_ || (slot->last_record == record && slot->current == count_limit_)) {
+    Widen(slot);
+    CountWide(&wide_[slot->total], record);
+    return;
+  }
+  ++slot->total;
+  if (slot->last_record == record) {
+    ++slot->current;
+    return;
+  }
+  // First occurrence in a new record: fold the finished one.
+  if (slot->current > slot->max_count) slot->max_count = slot->current;
+  if (slot->min_count == 0 || slot->current < slot->min_count) slot->min_count = slot->current;
+  ++slot->records;
+  slot->current = 1;
+  slot->last_record = record;
+}
+
+void TermTable::CountWide(TermStats* s, int32_t record) {
+  ++s->total;
+  if (s->lastRecord == record) {
+    ++s->currentCount;
+    return;
+  }
+  if (s->currentCount > s->maxCount) s->maxCount = s->currentCount;
+  if (s->currentCount < s->minCount) s->minCount = s->currentCount;
+  ++s->records;
+  s->currentCount = 1;
+  s->lastRecord = record;
+}
+
+void TermTable::Insert(Slot* slot, std::string_view term, uint32_t hash, int32_t record) {
+  // Keep the load factor at or below 0.7 so probes stay short.
   if ((size_ + 1) * 10 > (mask_ + 1) * 7) {
     Grow();
-    for (i = hash & mask_; slots_[i].entry_plus_one != 0; i = (i + 1) & mask_) {
-    }
+    slot = Locate(term, hash);
   }
-  const size_t index = size_;
-  if (index / kEntriesPerBlock >= entry_blocks_.size()) {
-    entry_blocks_.push_back(MakeTableArray<EntryRoom>(kEntriesPerBlock));
-  }
-  EntryRoom& room = entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
-  Entry& entry = *std::construct_at(reinterpret_cast<Entry*>(room.bytes));
-  entry.length = static_cast<uint32_t>(term.size());
-  std::memset(entry.bytes, 0, kInlineBytes);
-  if (term.size() <= kInlineBytes) {
-    std::memcpy(entry.bytes, term.data(), term.size());
-  } else {
+  Slot fresh{};
+  fresh.hash = hash;
+  fresh.total = 1;
+  fresh.records = 1;
+  fresh.last_record = record;
+  fresh.current = 1;
+  fresh.shape = ShapeOf(term);
+  if (fresh.shape == kLong) {
     const char* data = CopyToArena(term);
-    std::memcpy(entry.bytes, &data, sizeof(data));
+    std::memcpy(&fresh.key, &data, sizeof(data));
+  } else {
+    fresh.key = LoadPaddedWord(term.data(), term.size());
   }
-  slots_[i] = Slot{hash, static_cast<uint32_t>(index + 1)};
+  *slot = fresh;
   ++size_;
-  *inserted = true;
-  return &entry.stats;
+}
+
+void TermTable::Widen(Slot* slot) {
+  TermStats wide;
+  wide.total = slot->total;
+  wide.records = slot->records;
+  wide.maxCount = slot->max_count;
+  wide.minCount = slot->min_count == 0 ? std::numeric_limits<int64_t>::max() : slot->min_count;
+  wide.currentCount = slot->current;
+  wide.lastRecord = slot->last_record;
+  slot->total = static_cast<uint32_t>(wide_.size());
+  slot->shape = static_cast<uint16_t>(slot->shape | kWide);
+  wide_.push_back(wide);
+}
+
+std::optional<TermStats> TermTable::Find(std::string_view term) const {
+  const Slot* slot = Locate(term, HashTerm(term));
+  if (slot->shape == 0) return std::nullopt;
+  return Stats(static_cast<uint32_t>(slot - slots_.get()));
+}
+
+bool TermTable::IsWideForTesting(std::string_view term) const {
+  const Slot* slot = Locate(term, HashTerm(term));
+  return (slot->shape & kWide) != 0;
+}
+
+TermStats TermTable::Stats(uint32_t position) const {
+  const Slot& slot = slots_[position];
+  if (slot.shape & kWide) return wide_[slot.total];
+  TermStats stats;
+  stats.total = slot.total;
+  stats.records = slot.records;
+  stats.maxCount = slot.max_count;
+  stats.minCount = slot.min_count == 0 ? std::numeric_limits<int64_t>::max() : slot.min_count;
+  stats.currentCount = slot.current;
+  stats.lastRecord = slot.last_record;
+  return stats;
+}
+
+void TermTable::FoldPendingCounts() {
+  for (size_t i = 0; i <= mask_; ++i) {
+    Slot& slot = slots_[i];
+    if (slot.shape == 0) continue;
+    if (slot.shape & kWide) {
+      TermStats& s = wide_[slot.total];
+      if (s.currentCount > s.maxCount) s.maxCount = s.currentCount;
+      if (s.currentCount < s.minCount) s.minCount = s.currentCount;
+      continue;
+    }
+    if (slot.current > slot.max_count) slot.max_count = slot.current;
+    if (slot.min_count == 0 || slot.current < slot.min_count) slot.min_count = slot.current;
+  }
 }
 
 const char* TermTable::CopyToArena(std::string_view term) {
-  if (term.size() > kArenaBlockSize) {
+  // A long term is stored as its length, then its bytes.
+  const uint32_t length = static_cast<uint32_t>(term.size());
+  const size_t bytes = sizeof(length) + term.size();
+  char* data;
+  if (bytes > kArenaBlockSize) {
     // A term larger than a whole block gets a block of its own, placed before
     // the block being filled so that filling goes on where it was.
-    auto block = std::make_unique_for_overwrite<char[]>(term.size());
-    std::memcpy(block.get(), term.data(), term.size());
-    const char* data = block.get();
+    auto block = std::make_unique_for_overwrite<char[]>(bytes);
+    data = block.get();
     arena_blocks_.insert(arena_blocks_.begin() + static_cast<ptrdiff_t>(arena_block_),
                          std::move(block));
     ++arena_block_;
-    return data;
-  }
-  if (arena_block_ >= arena_blocks_.size() || arena_used_ + term.size() > kArenaBlockSize) {
-    if (arena_block_ < arena_blocks_.size()) ++arena_block_;
-    arena_used_ = 0;
-    if (arena_block_ >= arena_blocks_.size()) {
-      arena_blocks_.push_back(std::make_unique_for_overwrite<char[]>(kArenaBlockSize));
+  } else {
+    if (arena_block_ >= arena_blocks_.size() || arena_used_ + bytes > kArenaBlockSize) {
+      if (arena_block_ < arena_blocks_.size()) ++arena_block_;
+      arena_used_ = 0;
+      if (arena_block_ >= arena_blocks_.size()) {
+        arena_blocks_.push_back(std::make_unique_for_overwrite<char[]>(kArenaBlockSize));
+      }
     }
+    data = arena_blocks_[arena_block_].get() + arena_used_;
+    arena_used_ += bytes;
   }
-  char* data = arena_blocks_[arena_block_].get() + arena_used_;
-  std::memcpy(data, term.data(), term.size());
-  arena_used_ += term.size();
+  std::memcpy(data, &length, sizeof(length));
+  std::memcpy(data + sizeof(length), term.data(), term.size());
   return data;
 }
 
@@ -196,43 +255,49 @@ void TermTable::Grow() {
   const size_t mask = count - 1;
   for (size_t r = 0; r <= mask_; ++r) {
     const Slot& slot = slots_[r];
-    if (slot.entry_plus_one == 0) continue;
+    if (slot.shape == 0) continue;
     size_t i = slot.hash & mask;
-    while (bigger[i].entry_plus_one != 0) i = (i + 1) & mask;
+    while (bigger[i].shape != 0) i = (i + 1) & mask;
     bigger[i] = slot;
   }
   slots_.swap(bigger);
   mask_ = mask;
 }
 
-std::string_view TermTable::Term(uint32_t index) const {
-  const Entry& entry = EntryAt(index);
-  if (entry.length <= kInlineBytes) return std::string_view(entry.bytes, entry.length);
-  const char* data;
-  std::memcpy(&data, entry.bytes, sizeof(data));
-  return std::string_view(data, entry.length);
+std::string_view TermTable::Term(uint32_t position) const {
+  const Slot& slot = slots_[position];
+  const uint16_t shape = slot.shape & kShapeMask;
+  if (shape == kLong) {
+    uint32_t length;
+    const char* bytes = LongBytes(slot, &length);
+    return std::string_view(bytes, length);
+  }
+  // The key's bytes in memory are the term's, padded: on any byte order.
+  return std::string_view(reinterpret_cast<const char*>(&slot.key), shape - 1u);
 }
 
 void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
   struct Key {
     uint64_t prefix;
-    uint32_t index;
+    uint32_t position;
   };
   std::vector<Key> keys(size_);
-  for (size_t i = 0; i < size_; ++i) {
-    const std::string_view term = Term(static_cast<uint32_t>(i));
-    keys[i] = Key{OrderPrefix(term), static_cast<uint32_t>(i)};
+  size_t k = 0;
+  for (size_t i = 0; i <= mask_; ++i) {
+    if (slots_[i].shape == 0) continue;
+    const uint32_t position = static_cast<uint32_t>(i);
+    keys[k++] = Key{OrderPrefix(Term(position)), position};
   }
   // Equal first eight bytes (zero-padded): the whole terms decide.
   auto by_term = [this](const Key& a, const Key& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return Term(a.index) < Term(b.index);
+    return Term(a.position) < Term(b.position);
   };
   if (size_ <= kRadixSortLimit) {
     // Radix sort by prefix, then the terms of each run of equal prefixes.
     std::vector<Key> room(size_);
     Key* sorted = RadixSortByKey(keys.data(), room.data(), size_, 64,
-                                 [](const Key& k) { return k.prefix; });
+                                 [](const Key& key) { return key.prefix; });
     for (size_t begin = 0; begin < size_;) {
       size_t end = begin + 1;
       while (end < size_ && sorted[end].prefix == sorted[begin].prefix) ++end;
@@ -240,25 +305,25 @@ void TermTable::SortedOrder(std::vector<uint32_t>* order) const {
       begin = end;
     }
     order->resize(size_);
-    for (size_t i = 0; i < size_; ++i) (*order)[i] = sorted[i].index;
+    for (size_t i = 0; i < size_; ++i) (*order)[i] = sorted[i].position;
     return;
   }
   std::sort(keys.begin(), keys.end(), by_term);
   order->resize(size_);
-  for (size_t i = 0; i < size_; ++i) (*order)[i] = keys[i].index;
+  for (size_t i = 0; i < size_; ++i) (*order)[i] = keys[i].position;
 }
 
 void TermTable::Clear() {
   if (size_ == 0) return;
-  std::fill(slots_.get(), slots_.get() + mask_ + 1, Slot{0, 0});
+  std::fill(slots_.get(), slots_.get() + mask_ + 1, Slot{});
   size_ = 0;
+  wide_.clear();
   arena_block_ = 0;
   arena_used_ = 0;
 }
 
 size_t TermTable::MemoryUsage() const {
-  return (mask_ + 1) * sizeof(Slot) +
-         entry_blocks_.size() * kEntriesPerBlock * sizeof(Entry) +
+  return (mask_ + 1) * sizeof(Slot) + wide_.capacity() * sizeof(TermStats) +
          arena_blocks_.size() * kArenaBlockSize;
 }
 

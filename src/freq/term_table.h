@@ -1,19 +1,22 @@
-// TermTable: the frequency engine's in-memory counts, one TermStats per
-// distinct term.
+// TermTable: the frequency engine's in-memory counts, one per distinct term.
 //
-// An open-addressing hash table with linear probing. The slot array holds only
-// a 32-bit hash and an entry number; the entries (one cache line each: the
-// stats and a term of up to 12 bytes) live in fixed-size blocks that never
-// move, and longer terms in an arena of 1 MiB blocks, so that growing the
-// table rehashes eight bytes per entry and never copies terms or counts. A
-// lookup compares the stored hash before the bytes. Looking up a term that is
-// already present allocates nothing.
+// An open-addressing hash table with linear probing whose 32-byte slots hold
+// everything a lookup needs: a term of up to eight bytes inline (one word,
+// zero-padded, with its length), the term's 32-bit hash and its counts in
+// narrow form (32-bit totals, 16-bit counts within one record). Slots are
+// aligned so that none straddles a cache line: counting a short term touches
+// one line. Longer terms keep their bytes in an arena of 1 MiB blocks and
+// the slot points at them; the stored hash is compared before those bytes.
 //
-// Clear keeps every block and the slot array for the next fill, so a run
-// that spills many times allocates its memory once.
+// A counter that would pass its narrow width moves its term to the wide
+// form: a TermStats of 64-bit counters in a side array, which the slot then
+// names. Results are exact whatever the counts.
 //
-// Entry numbers are dense (0 .. size()-1, in insertion order) and stay valid
-// until Clear; the views returned by Term stay valid until Clear as well.
+// Growth doubles the slot array and moves the slots, so a term's position
+// (its slot's index) is valid only until the next insertion that grows the
+// table or Clear; SortedOrder and the accessors below work on positions.
+// Clear keeps the slot array and the arena blocks for the next fill, so a
+// run that spills many times allocates its memory once.
 //
 // Not thread-safe: one task on one thread.
 #ifndef VOCS_FREQ_TERM_TABLE_H_
@@ -21,7 +24,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <new>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -29,8 +32,8 @@
 
 namespace vocs {
 
-// The counts of one term. The counters are 64-bit: a long run over a large
-// corpus can pass 2^31 occurrences of a frequent term.
+// The counts of one term, 64-bit: a long run over a large corpus can pass
+// 2^32 occurrences of a frequent term.
 struct TermStats {
   int64_t total = 0;         // occurrences so far
   int64_t records = 0;       // records that contain the term
@@ -50,91 +53,112 @@ class TermTable {
   TermTable(const TermTable&) = delete;
   TermTable& operator=(const TermTable&) = delete;
 
-  // The stats of `term`. When the term is new it is copied into the table
-  // with zeroed stats and *inserted is set; the caller fills them in. The
-  // pointer stays valid until Clear. `hash` must be HashTerm(term).
-  TermStats* FindOrInsert(std::string_view term, uint32_t hash, bool* inserted);
-  TermStats* FindOrInsert(std::string_view term, bool* inserted) {
-    return FindOrInsert(term, HashTerm(term), inserted);
+  // Counts one occurrence of `term` in `record`. Records come in ascending
+  // order: a term seen in a new record first folds its count in the previous
+  // one into its largest and smallest counts. A new term starts with
+  // maxCount 0 and minCount INT64_MAX (no finished record). `hash` must be
+  // HashTerm(term).
+  void Count(std::string_view term, uint32_t hash, int32_t record);
+  void Count(std::string_view term, int32_t record) { Count(term, HashTerm(term), record); }
+  // Hints that a term of this hash will be counted soon: starts loading its
+  // first slot. Only affects speed.
+  void Prefetch(uint32_t hash) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(&slots_[hash & mask_], 1);
+#else
+    (void)hash;
+#endif
   }
-  // Hints that a term of this hash will be looked up soon. PrefetchSlot
-  // starts loading its first slot; PrefetchEntry, issued later, reads that
-  // slot and starts loading the entry it names. Both only affect speed.
-  void PrefetchSlot(uint32_t hash) const;
-  void PrefetchEntry(uint32_t hash) const;
-  // Starts loading entry `index` (0 <= index < size()), for a walk in an
-  // order other than the entries' own.
-  void PrefetchIndex(uint32_t index) const;
-  // The stats of `term`, or null.
-  TermStats* Find(std::string_view term);
+  // Starts loading the slot at `position`, for a walk in sorted order.
+  void PrefetchPosition(uint32_t position) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(&slots_[position]);
+#else
+    (void)position;
+#endif
+  }
+  // The counts of `term`, if it is in the table.
+  std::optional<TermStats> Find(std::string_view term) const;
 
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
 
-  // The term and the stats of entry `index` (0 <= index < size()).
-  std::string_view Term(uint32_t index) const;
-  TermStats& Stats(uint32_t index) { return EntryAt(index).stats; }
-  const TermStats& Stats(uint32_t index) const { return EntryAt(index).stats; }
+  // The term and the counts at `position` (a position SortedOrder gave, not
+  // moved since). The view stays valid while the position does.
+  std::string_view Term(uint32_t position) const;
+  TermStats Stats(uint32_t position) const;
 
-  // Calls f(TermStats&) for every entry, in entry order.
-  template <typename F>
-  void ForEachStats(F f) {
-    for (size_t b = 0; b < entry_blocks_.size(); ++b) {
-      const size_t begin = b * kEntriesPerBlock;
-      if (begin >= size_) break;
-      const size_t n = size_ - begin < kEntriesPerBlock ? size_ - begin : kEntriesPerBlock;
-      for (size_t i = 0; i < n; ++i) f(EntryAt(static_cast<uint32_t>(begin + i)).stats);
-    }
-  }
+  // Folds every term's count in its last record into its largest and
+  // smallest counts.
+  void FoldPendingCounts();
 
-  // Fills *order with every entry number, sorted by term in unsigned byte
-  // order (a proper prefix first): the order of the spill files.
+  // Fills *order with the position of every term, sorted by term in unsigned
+  // byte order (a proper prefix first): the order of the spill files.
   void SortedOrder(std::vector<uint32_t>* order) const;
 
   // Forgets every term; keeps the memory for the next fill.
   void Clear();
 
-  // Bytes held by the table's blocks and arrays (not the sort buffer).
+  // Bytes held by the slot array, the wide counts and the arena.
   size_t MemoryUsage() const;
 
- private:
-  // One cache line: the stats and, for terms of up to kInlineBytes, the
-  // term itself (zero-padded), so that a hit touches the slot and this line
-  // only. A longer term keeps a pointer into the arena in `bytes`.
-  static constexpr size_t kInlineBytes = 12;
-  struct alignas(64) Entry {
-    TermStats stats;
-    uint32_t length;
-    char bytes[kInlineBytes];
-  };
-  struct Slot {
-    uint32_t hash;
-    uint32_t entry_plus_one;  // 0: empty
-  };
+  // Lowers the narrow limits (the largest total and the largest count in
+  // one record a slot holds before its term moves to the wide form), so
+  // that tests reach the wide form without counting 2^32 terms. Both at
+  // least 1.
+  void SetNarrowLimitsForTesting(uint32_t total_limit, uint16_t count_limit) {
+    total_limit_ = total_limit;
+    count_limit_ = count_limit;
+  }
+  // Whether the term is held in the wide form. Tests only.
+  bool IsWideForTesting(std::string_view term) const;
 
-  static constexpr size_t kEntriesPerBlock = 1 << 16;
+ private:
+  // shape: 0 for an empty slot; 1 + length for a term held inline; kLong for
+  // a term in the arena (`key` then holds the address of its length, a
+  // uint32_t, followed by its bytes); kWide added when the counts are wide
+  // (`total` then holds their index in wide_).
+  static constexpr uint16_t kLong = 0x10;
+  static constexpr uint16_t kWide = 0x100;
+  static constexpr uint16_t kShapeMask = 0xFF;
+  static constexpr size_t kInlineBytes = 8;
+  struct alignas(32) Slot {
+    uint64_t key;  // the term zero-padded, or the address of its bytes
+    uint32_t hash;
+    uint32_t total;
+    uint32_t records;
+    int32_t last_record;
+    uint16_t current;    // occurrences in last_record
+    uint16_t max_count;  // largest count in one finished record
+    uint16_t min_count;  // smallest count in one finished record; 0: none yet
+    uint16_t shape;
+  };
+  static_assert(sizeof(Slot) == 32);
+
   static constexpr size_t kArenaBlockSize = 1 << 20;
 
-  // Room for one entry. Blocks are table memory, which is not written when
-  // it is allocated, so the pages of a block are touched only as entries
-  // fill it: a small run stays small, and a new block costs nothing until it
-  // is used. An entry is constructed in its room when its term is inserted.
-  struct alignas(Entry) EntryRoom {
-    unsigned char bytes[sizeof(Entry)];
-  };
-
-  Entry& EntryAt(uint32_t index) const {
-    EntryRoom& room = entry_blocks_[index / kEntriesPerBlock][index % kEntriesPerBlock];
-    return *std::launder(reinterpret_cast<Entry*>(room.bytes));
+  // The shape and key a term has in its slot (the key of a long term is
+  // unused here).
+  static uint16_t ShapeOf(std::string_view term) {
+    return term.size() <= kInlineBytes ? static_cast<uint16_t>(1 + term.size()) : kLong;
   }
+  static const char* LongBytes(const Slot& slot, uint32_t* length);
+  static bool SameLongTerm(const Slot& slot, std::string_view term);
+  // The slot holding `term`, or the empty slot where it would go.
+  Slot* Locate(std::string_view term, uint32_t hash) const;
+  void Insert(Slot* slot, std::string_view term, uint32_t hash, int32_t record);
+  // Moves the slot's counts to the wide form.
+  void Widen(Slot* slot);
+  static void CountWide(TermStats* stats, int32_t record);
   const char* CopyToArena(std::string_view term);
-  static bool SameTerm(const Entry& entry, std::string_view term);
   void Grow();
 
   TableArray<Slot> slots_;  // mask_ + 1 slots
   size_t mask_ = 0;
   size_t size_ = 0;
-  std::vector<TableArray<EntryRoom>> entry_blocks_;
+  uint32_t total_limit_ = UINT32_MAX;
+  uint16_t count_limit_ = UINT16_MAX;
+  std::vector<TermStats> wide_;
   std::vector<std::unique_ptr<char[]>> arena_blocks_;
   size_t arena_block_ = 0;  // the arena block being filled
   size_t arena_used_ = 0;   // bytes used in it
